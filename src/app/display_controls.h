@@ -40,7 +40,7 @@ class RoundLed {
 class SevenSegmentValue {
  public:
   virtual ~SevenSegmentValue() = default;
-  virtual void setValue(double value) = 0;          // shown with one decimal place
+  virtual void setValue(double value) = 0;           // shown with one decimal place
   virtual void setSegmentColor(ColorRef color) = 0;  // 255 (red) or 0 (black)
 };
 

@@ -8,7 +8,13 @@
 
 namespace km8 {
 
-enum class MessageIcon { None, Error, Warning, Question, Information };  // Warning is also "exclamation"
+enum class MessageIcon {
+  None,
+  Error,
+  Warning,
+  Question,
+  Information
+};  // Warning is also "exclamation"
 enum class MessageButtons { Ok, OkCancel, RetryCancel, YesNo };
 enum class MessageResult { Ok, Cancel, Retry, Yes, No };
 

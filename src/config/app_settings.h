@@ -16,9 +16,9 @@ inline constexpr int kPortCount = 9;  // COM1 .. COM9
 
 struct AppSettings {
   km8::SerialSetup SerialSetup;
-  std::uint8_t Timeouts = 3;      // attempts per transaction
-  std::uint16_t PollDelay = 0;    // pause after each transaction, ms
-  std::uint8_t XAxisHour = 0;     // strip chart span
+  std::uint8_t Timeouts = 3;    // attempts per transaction
+  std::uint16_t PollDelay = 0;  // pause after each transaction, ms
+  std::uint8_t XAxisHour = 0;   // strip chart span
   std::uint8_t XAxisMin = 5;
   std::uint8_t XAxisSec = 0;
   std::uint8_t DeviceID = 1;      // instrument number = Modbus slave address

@@ -1,15 +1,16 @@
+#include "config/serial_setup.h"
+
 #include <gtest/gtest.h>
 
-#include "config/serial_setup.h"
 #include "crc16.h"
 
 namespace km8 {
 namespace {
 
 TEST(SerialSetup, DefaultsSerialiseAsLittleEndian16Bytes) {
-  const SerialSetup::Bytes expected = {1, 0, 8, 0, 0x00, 0x4B, 0, 0,  // 19200
-                                       0xE8, 0x03, 0, 0,              // 1000
-                                       20, 0, 0, 0};
+  const SerialSetup::Bytes expected = {1,    0,    8, 0, 0x00, 0x4B, 0, 0,  // 19200
+                                       0xE8, 0x03, 0, 0,                    // 1000
+                                       20,   0,    0, 0};
   EXPECT_EQ(SerialSetup{}.toBytes(), expected);
   EXPECT_EQ(SerialSetup::fromBytes(expected), SerialSetup{});
 }
