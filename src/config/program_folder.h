@@ -1,0 +1,40 @@
+// The program folder (where the default archive files go, beside the executable) and
+// the default archive file names built from it.
+#pragma once
+
+#include <functional>
+#include <string>
+#include <string_view>
+
+#include "config/app_settings.h"
+
+namespace km8 {
+
+inline constexpr char kDefaultTextFileName[] = "Archives.txt";
+inline constexpr char kDefaultDataBaseName[] = "Archives.mdb";
+
+// '\\' on Windows, '/' elsewhere.
+char PathSeparator();
+
+// The folder of the running executable. On POSIX, the user's home folder instead when
+// that folder is not writable for them, so that a first export does not fail.
+std::string ProgramFolder();
+
+// `path` cut before its last separator; the whole path when it holds none. A path whose
+// only separator leads it gives that separator ("/km8" is in "/").
+std::string FolderOfPath(std::string_view path, char separator);
+
+// The folder of `exePath` when `writable` accepts it, else `fallback` (also when the
+// executable's path is unknown, i.e. empty).
+std::string ChooseProgramFolder(std::string_view exePath, char separator,
+                                const std::function<bool(const std::string&)>& writable,
+                                std::string_view fallback);
+
+// `folder` + separator + `name`, without doubling a separator that ends `folder`.
+std::string JoinPath(std::string_view folder, std::string_view name, char separator);
+
+// Sets TextFileName and DataBaseName to the two default files in `folder`.
+void SetDefaultFileNames(AppSettings& settings, std::string_view folder,
+                         char separator = PathSeparator());
+
+}  // namespace km8

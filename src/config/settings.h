@@ -1,0 +1,29 @@
+// Loading and saving the station's settings through a SettingsStore: the value names,
+// their types and widths, and what becomes of a value that is missing or does not fit.
+#pragma once
+
+#include <cstddef>
+
+#include "app/message_box.h"
+#include "config/app_settings.h"
+#include "config/settings_store.h"
+
+namespace km8 {
+
+// Longest file name (in bytes, without a terminating zero) that loading accepts; also
+// the limit of a COMn device path.
+inline constexpr std::size_t kFileNameLimit = 525;
+
+inline constexpr char kSettingsCaption[] = "KM410-8";
+inline constexpr char kSaveFailedText[] = "Неможливо зберегти конфігурацію";
+
+// Replaces each setting whose stored value is well formed; everything else keeps its
+// current value. Returns non-zero when the store could be opened (zero, silently, on a
+// first run).
+int LoadSettings(AppSettings& settings, SettingsStore& store);
+
+// Writes the whole set. When the store cannot be written, tells the user through
+// `messages` and returns zero; the settings in memory stay in force either way.
+int SaveSettings(const AppSettings& settings, SettingsStore& store, MessageBoxHost& messages);
+
+}  // namespace km8

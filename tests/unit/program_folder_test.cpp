@@ -1,0 +1,52 @@
+#include "config/program_folder.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+namespace km8 {
+namespace {
+
+TEST(ProgramFolder, WindowsPathIsCutBeforeTheLastBackslash) {
+  EXPECT_EQ(FolderOfPath("C:\\Station\\km8.exe", '\\'), "C:\\Station");
+  EXPECT_EQ(FolderOfPath("C:\\km8.exe", '\\'), "C:");
+  EXPECT_EQ(FolderOfPath("km8.exe", '\\'), "km8.exe");  // no backslash: used whole
+  EXPECT_EQ(FolderOfPath("/opt/km8/km8.exe", '\\'), "/opt/km8/km8.exe");
+
+  AppSettings s;
+  SetDefaultFileNames(s, FolderOfPath("C:\\Station\\km8.exe", '\\'), '\\');
+  EXPECT_EQ(s.TextFileName, "C:\\Station\\Archives.txt");
+  EXPECT_EQ(s.DataBaseName, "C:\\Station\\Archives.mdb");
+  SetDefaultFileNames(s, FolderOfPath("C:\\km8.exe", '\\'), '\\');
+  EXPECT_EQ(s.TextFileName, "C:\\Archives.txt");
+}
+
+TEST(ProgramFolder, PosixPathKeepsTheRootFolder) {
+  EXPECT_EQ(FolderOfPath("/opt/km8/bin/km8-station", '/'), "/opt/km8/bin");
+  EXPECT_EQ(FolderOfPath("/km8-station", '/'), "/");
+  AppSettings s;
+  SetDefaultFileNames(s, "/", '/');
+  EXPECT_EQ(s.TextFileName, "/Archives.txt");
+  SetDefaultFileNames(s, "/home/op/", '/');
+  EXPECT_EQ(s.DataBaseName, "/home/op/Archives.mdb");
+}
+
+TEST(ProgramFolder, UnwritableExecutableFolderFallsBackToHome) {
+  std::vector<std::string> asked;
+  const auto writableOnlyOpt = [&](const std::string& folder) {
+    asked.push_back(folder);
+    return folder.starts_with("/opt");
+  };
+  EXPECT_EQ(ChooseProgramFolder("/opt/km8/km8-station", '/', writableOnlyOpt, "/home/op"),
+            "/opt/km8");
+  EXPECT_EQ(ChooseProgramFolder("/usr/bin/km8-station", '/', writableOnlyOpt, "/home/op"),
+            "/home/op");
+  EXPECT_EQ(asked, (std::vector<std::string>{"/opt/km8", "/usr/bin"}));
+  // An unknown executable path never asks about a folder.
+  EXPECT_EQ(ChooseProgramFolder("", '/', writableOnlyOpt, "/home/op"), "/home/op");
+  EXPECT_EQ(asked.size(), 2u);
+}
+
+}  // namespace
+}  // namespace km8
