@@ -3,7 +3,6 @@
 #pragma once
 
 #include <cstdint>
-#include <string>
 
 #include "app/message_box.h"
 #include "config/app_settings.h"
@@ -22,6 +21,11 @@ Message linkFailurePrompt();
 // prompt, whose nested event loop runs timer ticks and other handlers; they see the
 // state of the transaction being dispatched, and since its reply has been taken and no
 // request is outstanding, the watchdog finds nothing to do meanwhile.
+//
+// Mailbox contract: a request is submitted only after the previous one was taken; reply
+// data are copied out before any handler runs, so nothing reads the mailbox after the
+// next submit. The one reference that outlives a call is the data of a block write
+// (state 9): it points into the programming copy until that transaction is dispatched.
 class PollCycle {
  public:
   static constexpr int kWatchdogTicks = 50;

@@ -140,6 +140,27 @@ TEST_F(MainWindowLogicTest, TheCompletionMessageRestartsTheWatchdog) {
   EXPECT_EQ(log.matching("submit").size(), 3u);
 }
 
+TEST_F(MainWindowLogicTest, TimerTicksInsideTheLinkFailurePromptFindNothingToDispatch) {
+  ASSERT_TRUE(logic.initialise());
+  replyFailed();
+  reply(std::vector<std::uint8_t>(10));  // 2
+  archive.start(1);
+  reply(std::vector<std::uint8_t>(10));  // 1, then the archive age
+  ASSERT_EQ(logic.pollCycle().state(), PollState::ArchiveAge);
+  const std::size_t submits = log.matching("submit").size();
+  messages.whileShown = [&](const Message&) {
+    tick(2 * PollCycle::kWatchdogTicks + 5);
+    EXPECT_EQ(log.matching("submit").size(), submits);
+    EXPECT_EQ(logic.pollCycle().state(), PollState::ArchiveAge);
+  };
+  messages.answers = {MessageResult::Retry};
+  replyFailed();
+  EXPECT_EQ(messages.shown.size(), 1u);
+  EXPECT_EQ(log.matching("submit").size(), submits + 1);
+  EXPECT_EQ(log.events.back(), "submit 4 10 2");  // the age read again
+  EXPECT_EQ(mailbox.contractViolations(), 0);
+}
+
 TEST_F(MainWindowLogicTest, EscAsksBeforeLeavingAndSavesOnlyOnOk) {
   ASSERT_TRUE(logic.initialise());
   messages.answers = {MessageResult::Cancel};

@@ -128,8 +128,13 @@ TEST_F(PollSequence, OneReportStepPerPassAndAnArchiveRecordPerPass) {
   archive.start(2);
   EXPECT_EQ(okTimes(12), (Sequence{5, 2, 1, 6, 7, 2, 1, 6, 7, 2, 1, 2}));
   ASSERT_EQ(archive.ages.size(), 1u);
+  EXPECT_EQ(archive.ages[0], (ArchiveAge{0, 0, 11, 10}));  // bytes 10 10 11 11
   EXPECT_FALSE(archive.age);
   EXPECT_FALSE(archive.active);  // two records read
+  // Each handler gets the bytes of its own reply (register number twice per register).
+  EXPECT_EQ(report.steps[0], (std::vector<std::uint8_t>{12, 12, 13, 13, 14, 14, 15, 15, 16, 16}));
+  EXPECT_EQ(archive.firstHalves[1], (std::vector<std::uint8_t>{2, 2, 3, 3, 4, 4, 5, 5, 6, 6}));
+  EXPECT_EQ(archive.secondHalves[1], (std::vector<std::uint8_t>{3, 3, 4, 4, 5, 5, 6, 6}));
 }
 
 TEST_F(PollSequence, ClosedFeatureWindowsEndTheirFeaturesAtTheTurn) {
