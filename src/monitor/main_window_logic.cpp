@@ -1,0 +1,153 @@
+#include "monitor/main_window_logic.h"
+
+#include <algorithm>
+#include <utility>
+
+namespace km8 {
+
+Message exitQuestion() {
+  Message m;
+  m.text = "   Вийти з програми ?";
+  m.caption = "Увага";
+  m.buttons = MessageButtons::OkCancel;
+  m.icon = MessageIcon::Question;
+  return m;
+}
+
+Message wrongCodeNotice() {
+  Message m;
+  m.text = "Невiрний код доступу !";
+  m.caption = "Змiна уставок";
+  m.buttons = MessageButtons::Ok;
+  m.icon = MessageIcon::Warning;
+  return m;
+}
+
+Message timerFailureNotice() {
+  Message m;
+  m.text = "Failed to create timer !";
+  m.caption = "KM410-8";
+  m.buttons = MessageButtons::Ok;
+  m.icon = MessageIcon::Error;
+  m.ownedByMainWindow = false;
+  return m;
+}
+
+MainWindowLogic::MainWindowLogic(LinkMailbox& mailbox, SharedSettings& settings,
+                                 const LiveDisplayControls& controls, MainWindowHost& window,
+                                 MessageBoxHost& messages, MainWindowCallbacks callbacks)
+    : settings_(settings),
+      window_(window),
+      messages_(messages),
+      callbacks_(std::move(callbacks)),
+      display_(items_, controls),
+      poll_(items_, mailbox, settings, display_, window, messages) {
+  // A setting outside 0..8 (edited by hand) falls back to all channels.
+  items_.chartChannel = std::min<int>(settings.get(&AppSettings::GraphChannel), kAllChannels);
+}
+
+void MainWindowLogic::attachChart(ChartOps& chart) {
+  chart_ = &chart;
+  poll_.attachChart(chart);
+}
+
+void MainWindowLogic::attachSetpointReport(SetpointReportHooks& report) {
+  poll_.attachSetpointReport(report);
+}
+
+void MainWindowLogic::attachArchiveReading(ArchiveReadingHooks& archive) {
+  archive_ = &archive;
+  poll_.attachArchiveReading(archive);
+}
+
+void MainWindowLogic::attachSetpointProgramming(SetpointProgrammingHooks& programming) {
+  programming_ = &programming;
+  poll_.attachSetpointProgramming(programming);
+}
+
+bool MainWindowLogic::initialise() {
+  if (!featureWindows_->createFeatureWindows()) {
+    if (callbacks_.endProcess) callbacks_.endProcess(0);
+    return false;
+  }
+  if (!window_.startTimer(kTimerId, kTimerPeriodMs)) {
+    messages_.showMessage(timerFailureNotice());
+    if (callbacks_.endProcess) callbacks_.endProcess(0);
+    return false;
+  }
+  featureWindows_->centreFeatureWindows();
+  chart_->SetUpChart();
+  chart_->ApplyChartSpan();
+  chart_->UpdateChart(items_.chartChannel);
+  return true;
+}
+
+void MainWindowLogic::onTimer(int timerId) {
+  if (timerId != kTimerId || destroyed_) return;
+
+  if (!handlePublished_) {
+    handlePublished_ = true;
+    if (callbacks_.publishWindowHandle) callbacks_.publishWindowHandle();
+  }
+  display_.TransferLedTick();
+  // Each flag is cleared before its work starts: the work may run a nested loop in
+  // which this handler runs again.
+  if (archive_->takeTextExportPending()) {
+    archive_->runTextExport();
+    window_.BringToFront();
+    archive_->activateListWindow();
+  }
+  if (archive_->takeDatabaseExportPending()) {
+    archive_->runDatabaseExport();
+    window_.BringToFront();
+    archive_->activateListWindow();
+  }
+  if (programming_->programmingPending() && programming_->blockOffset() > 70) {
+    programming_->runPhaseHandOff();
+  }
+  if (programming_->takeWrongCodeNotice()) {
+    window_.BringToFront();
+    messages_.showMessage(wrongCodeNotice());
+  }
+  poll_.watchdogTick();
+}
+
+void MainWindowLogic::onLinkDone() {
+  // Once the window is gone no further request is built.
+  if (destroyed_) return;
+  poll_.onLinkDone();
+}
+
+void MainWindowLogic::onGraphChannelButton(int controlId) {
+  int selection = -1;
+  if (controlId >= kFirstGraphButton && controlId < kFirstGraphButton + kChannelCount) {
+    selection = controlId - kFirstGraphButton;
+  } else if (controlId == kAllChannelsButton) {
+    selection = kAllChannels;
+  }
+  if (selection < 0) return;
+  poll_.selectGraphChannel(selection);
+  settings_.set(&AppSettings::GraphChannel, static_cast<std::uint8_t>(selection));
+  chart_->UpdateChart(selection);
+}
+
+void MainWindowLogic::onCancel() {
+  if (destroyed_) return;
+  if (messages_.showMessage(exitQuestion()) != MessageResult::Ok) return;
+  if (callbacks_.saveSettings) callbacks_.saveSettings();
+  window_.endDialog();
+}
+
+void MainWindowLogic::onOk() {
+  if (destroyed_) return;
+  window_.endDialog();
+}
+
+void MainWindowLogic::shutdown() {
+  if (destroyed_) return;
+  destroyed_ = true;
+  window_.killTimer(kTimerId);
+  featureWindows_->destroyFeatureWindows();
+}
+
+}  // namespace km8
