@@ -9,8 +9,8 @@ namespace km8::sim {
 
 namespace {
 constexpr std::array<std::string_view, kFaultCount> kNames = {
-    "silence", "bad-crc", "wrong-address", "short", "garbage-before", "garbage-after",
-    "late",    "gap"};
+    "silence",        "bad-crc",       "wrong-address", "short",
+    "garbage-before", "garbage-after", "late",          "gap"};
 }  // namespace
 
 std::string_view faultName(Fault fault) { return kNames[static_cast<std::size_t>(fault)]; }

@@ -62,8 +62,7 @@ class FaultInjector {
   const FaultConfig& config() const { return config_; }
 
   // Plans the transmission of a reply. Returns false when the reply is swallowed.
-  bool plan(const std::uint8_t* reply, std::size_t length, std::uint32_t baud,
-            TransmitPlan& out);
+  bool plan(const std::uint8_t* reply, std::size_t length, std::uint32_t baud, TransmitPlan& out);
 
   // How often each fault has been applied since start.
   std::uint64_t count(Fault f) const { return counts_[static_cast<std::size_t>(f)]; }

@@ -41,8 +41,8 @@ bool FrameSplitter::crcOk() const { return crcMatches(buffer_.data(), length_); 
 
 std::int64_t FrameSplitter::deadlineUs() const {
   if (length_ == 0 && !discarding_) return -1;
-  const bool waitingForKnownRest = length_ >= 2 && (expectedLength() != 0 || buffer_[1] == 15 ||
-                                                    buffer_[1] == 16);
+  const bool waitingForKnownRest =
+      length_ >= 2 && (expectedLength() != 0 || buffer_[1] == 15 || buffer_[1] == 16);
   return lastByteUs_ + (waitingForKnownRest ? std::max(gapUs_, kPartialFrameGraceUs) : gapUs_);
 }
 

@@ -48,8 +48,8 @@ void Instrument::archiveIfDue() {
   if (elapsed % kMsPerMinute != 0 || elapsed / kMsPerMinute < period) return;
   std::array<std::int16_t, 8> readings{};
   for (int ch = 0; ch < kChannelCount; ++ch) readings[ch] = thermal_.reading(ch);
-  archive_.appendValid(static_cast<std::uint8_t>(std::min<std::int64_t>(elapsed / kMsPerMinute, 255)),
-                       readings);
+  archive_.appendValid(
+      static_cast<std::uint8_t>(std::min<std::int64_t>(elapsed / kMsPerMinute, 255)), readings);
   lastValidRecordMs_ = modelMs_;
 }
 
@@ -120,8 +120,7 @@ void Instrument::resetAccessCode() {
 
 // ---- Modbus ------------------------------------------------------------------
 
-Instrument::Result Instrument::handle(const std::uint8_t* frame, std::size_t length,
-                                      Reply& reply) {
+Instrument::Result Instrument::handle(const std::uint8_t* frame, std::size_t length, Reply& reply) {
   reply.length = 0;
   Result result;
   if (length < 4 || !crcMatches(frame, length)) {

@@ -160,9 +160,7 @@ struct PtyServer::Impl {
     std::uint8_t buffer[512];
     bool hungUp = false;
     auto nextReopen = Clock::now();
-    auto handle = [this](const std::uint8_t* frame, std::size_t length) {
-      onFrame(frame, length);
-    };
+    auto handle = [this](const std::uint8_t* frame, std::size_t length) { onFrame(frame, length); };
     for (;;) {
       auto now = Clock::now();
       service.advance(now);

@@ -39,8 +39,8 @@ struct ChannelSettings {
   std::int16_t alarmLow = 0;
   std::uint8_t sensorType = 0;
   std::uint8_t controlLaw = 0;
-  std::uint8_t pulsePeriod = 0;  // seconds
-  std::uint8_t band = 0;         // whole degrees
+  std::uint8_t pulsePeriod = 0;     // seconds
+  std::uint8_t band = 0;            // whole degrees
   std::uint8_t derivativeTime = 0;  // seconds
   std::uint16_t integralTime = 0;   // tenths of a minute
   std::uint8_t maxPower = 0;        // percent

@@ -156,7 +156,8 @@ SimStatus Simulator::status() const {
   s.archiveRecords = instrument_.archive().size();
   s.counters = instrument_.counters();
   s.repliesSent = repliesSent_;
-  for (std::size_t f = 0; f < kFaultCount; ++f) s.faultsApplied += faults_.count(static_cast<Fault>(f));
+  for (std::size_t f = 0; f < kFaultCount; ++f)
+    s.faultsApplied += faults_.count(static_cast<Fault>(f));
   return s;
 }
 

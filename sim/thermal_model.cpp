@@ -50,13 +50,14 @@ void ThermalModel::step(const SetpointImage& block, double dtS) {
       c.outputOn = false;
       c.twoPositionOn = false;
     }
-    const double drive =
-        isCooling(s.controlLaw) ? -config_.coolerRateCPerS * power : config_.heaterRateCPerS * power;
+    const double drive = isCooling(s.controlLaw) ? -config_.coolerRateCPerS * power
+                                                 : config_.heaterRateCPerS * power;
     const double loss = config_.lossTimeConstantS > 0
                             ? (c.temperature - config_.ambientC) / config_.lossTimeConstantS
                             : 0.0;
     c.temperature += (drive - loss) * dtS;
     measure(c, block, ch);
+    if (!enabled || !c.measuredValid) c.outputOn = false;
   }
 }
 
@@ -156,9 +157,9 @@ double ThermalModel::pidDemand(Channel& c, const ChannelSettings& s, bool coolin
   const double error = cooling ? m - sp : sp - m;
   const double band = std::max<int>(s.band, 1);
   const double integralS = s.integralTime * 6.0;  // tenths of a minute
-  const double rate =
-      c.haveLast && intervalS > 0 ? (cooling ? m - c.lastMeasured : c.lastMeasured - m) / intervalS
-                                  : 0.0;
+  const double rate = c.haveLast && intervalS > 0
+                          ? (cooling ? m - c.lastMeasured : c.lastMeasured - m) / intervalS
+                          : 0.0;
   c.lastMeasured = m;
   c.haveLast = true;
 

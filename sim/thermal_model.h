@@ -15,8 +15,8 @@ inline constexpr std::int16_t kRawAboveRange = 32000;
 
 struct ThermalConfig {
   double ambientC = 20.0;
-  double heaterRateCPerS = 0.1;  // temperature rise per second at full heater power
-  double coolerRateCPerS = 0.1;  // temperature fall per second at full cooler power
+  double heaterRateCPerS = 0.1;       // temperature rise per second at full heater power
+  double coolerRateCPerS = 0.1;       // temperature fall per second at full cooler power
   double lossTimeConstantS = 1800.0;  // first-order loss towards ambient
   double noiseC = 0.05;               // standard deviation of the sensor noise
 };
@@ -68,7 +68,7 @@ class ThermalModel {
     bool alarmOn = false;
     bool twoPositionOn = false;
     // PID with time-proportional output: u is recomputed at the start of each pulse.
-    double integral = 0.0;   // degree-seconds
+    double integral = 0.0;  // degree-seconds
     double lastMeasured = 0.0;
     bool haveLast = false;
     double pulsePhaseS = 0.0;

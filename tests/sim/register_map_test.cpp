@@ -8,8 +8,8 @@
 namespace km8::sim {
 namespace {
 
-using simtest::Bytes;
 using simtest::ask;
+using simtest::Bytes;
 using simtest::readData;
 using simtest::readRequest;
 using simtest::withCrc;
@@ -142,15 +142,13 @@ TEST(RegisterMap, ExceptionsForUnknownFunctionsAndAddressesOutsideTheMap) {
               withCrc({1, static_cast<std::uint8_t>(function | 0x80), 0x01}))
         << "function " << int{function};
   }
-  EXPECT_EQ(ask(instrument, simtest::writeSingleRequest(1, 13, 0, 0)),
-            withCrc({1, 0x86, 0x02}));
+  EXPECT_EQ(ask(instrument, simtest::writeSingleRequest(1, 13, 0, 0)), withCrc({1, 0x86, 0x02}));
   EXPECT_EQ(ask(instrument, simtest::writeMultipleRequest(1, 11, Bytes(10, 0))),
             withCrc({1, 0x90, 0x02}));
   EXPECT_EQ(ask(instrument, simtest::writeMultipleRequest(1, 83, Bytes(10, 0))),
             withCrc({1, 0x90, 0x02}));
   // A byte count that disagrees with the register count.
-  EXPECT_EQ(ask(instrument, withCrc({1, 16, 0, 12, 0, 2, 2, 0, 0})),
-            withCrc({1, 0x90, 0x03}));
+  EXPECT_EQ(ask(instrument, withCrc({1, 16, 0, 12, 0, 2, 2, 0, 0})), withCrc({1, 0x90, 0x03}));
 }
 
 TEST(RegisterMap, DiagnosticEchoAndSilenceForOtherSlavesAndDamagedFrames) {
