@@ -103,7 +103,7 @@ class LineMaster {
     return ::write(fd_, bytes.data(), bytes.size()) == static_cast<ssize_t>(bytes.size());
   }
 
-  Bytes receive(int totalMs = 1000, int silenceMs = 50) {
+  Bytes receive(int totalMs = 1000, int silenceMs = 20) {
     using Clock = std::chrono::steady_clock;
     Bytes got;
     const auto end = Clock::now() + std::chrono::milliseconds(totalMs);
@@ -126,7 +126,7 @@ class LineMaster {
     return got;
   }
 
-  Bytes transact(const Bytes& request, int totalMs = 1000, int silenceMs = 50) {
+  Bytes transact(const Bytes& request, int totalMs = 1000, int silenceMs = 20) {
     send(request);
     return receive(totalMs, silenceMs);
   }
