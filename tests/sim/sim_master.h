@@ -49,14 +49,15 @@ inline Bytes writeSingleRequest(std::uint8_t address, std::uint16_t reg, std::ui
 
 inline Bytes writeMultipleRequest(std::uint8_t address, std::uint16_t start, const Bytes& data) {
   const auto count = static_cast<std::uint16_t>(data.size() / 2);
-  Bytes frame = {address,
-                 16,
-                 static_cast<std::uint8_t>(start >> 8),
-                 static_cast<std::uint8_t>(start & 0xFF),
-                 static_cast<std::uint8_t>(count >> 8),
-                 static_cast<std::uint8_t>(count & 0xFF),
-                 static_cast<std::uint8_t>(data.size())};
-  frame.insert(frame.end(), data.begin(), data.end());
+  Bytes frame;
+  frame.reserve(data.size() + 9);
+  for (const std::uint8_t b :
+       {address, std::uint8_t{16}, static_cast<std::uint8_t>(start >> 8),
+        static_cast<std::uint8_t>(start & 0xFF), static_cast<std::uint8_t>(count >> 8),
+        static_cast<std::uint8_t>(count & 0xFF), static_cast<std::uint8_t>(data.size())}) {
+    frame.push_back(b);
+  }
+  for (const std::uint8_t b : data) frame.push_back(b);
   return withCrc(frame);
 }
 
