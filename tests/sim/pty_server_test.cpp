@@ -133,6 +133,20 @@ TEST(PtyServer, SilenceAndGapFaultsShowOnTheWireAndSwitchOff) {
   EXPECT_TRUE(isReadReply(master.transact(readRequest(1, 4, 0, 5)), 1, 10));
 }
 
+TEST(PtyServer, StopDoesNotWaitForAPendingLateReply) {
+  Simulator sim(quickConfig());
+  FaultConfig late;
+  late[Fault::LateReply] = 1.0;
+  late.lateDelayMs = 30'000;
+  sim.setFaults(late);
+  ASSERT_TRUE(sim.startOnNewPty());
+  LineMaster master(sim.devicePath());
+  EXPECT_TRUE(master.transact(readRequest(1, 4, 0, 5), 200).empty());
+  const auto before = Clock::now();
+  sim.stop();
+  EXPECT_LT(Clock::now() - before, std::chrono::seconds(5));
+}
+
 TEST(PtyServer, PacedLineTakesTheTimeOfItsBaudRate) {
   SimConfig config = quickConfig();
   config.instrument.block.setBaudIndex(0);  // 600 baud: 18.3 ms per character
@@ -162,11 +176,22 @@ TEST(PtyServer, ServesAGivenDevice) {
   tcsetattr(line, TCSANOW, &tio);
   LineMaster master(line);
 
-  Simulator sim(quickConfig());
+  SimConfig config = quickConfig();
+  config.instrument.block.setBaudIndex(4);  // 14400: no termios constant for it
+  config.instrument.accessCode = "";
+  Simulator sim(config);
   std::string error;
   ASSERT_TRUE(sim.startOnDevice(name, &error)) << error;
   EXPECT_EQ(sim.devicePath(), name);
   EXPECT_TRUE(isReadReply(master.transact(readRequest(1, 4, 10, 2)), 1, 4));
+
+  // A programmed rate change reconfigures the device after the reply.
+  const Bytes baud = simtest::writeMultipleRequest(1, 14, {6, 0xFF});  // block bytes 4, 5
+  ASSERT_EQ(master.transact(baud), withCrc(Bytes(baud.begin(), baud.begin() + 6)));
+  const Bytes code = simtest::writeSingleRequest(1, 12, 0, 0);
+  EXPECT_EQ(master.transact(code), code);
+  EXPECT_EQ(sim.status().baud, 28800u);
+  EXPECT_TRUE(isReadReply(master.transact(readRequest(1, 4, 0, 5)), 1, 10));
   sim.stop();
 
   Simulator missing(quickConfig());
