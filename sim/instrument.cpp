@@ -159,7 +159,7 @@ Instrument::Result Instrument::handle(const std::uint8_t* frame, std::size_t len
       }
       break;
     case 16:
-      writeBlock(frame, length, reply);
+      writeBlock(frame, reply);
       break;
     default:
       // Functions 1, 2, 5 and 15 included: the instrument has no coils or inputs.
@@ -233,7 +233,7 @@ void Instrument::readArchive(const std::uint8_t* frame, Reply& reply) {
   reply.length = appendCrc(out, 3 + 2 * std::size_t{count});
 }
 
-void Instrument::writeBlock(const std::uint8_t* frame, std::size_t, Reply& reply) {
+void Instrument::writeBlock(const std::uint8_t* frame, Reply& reply) {
   const std::uint16_t start = getBe16(frame + 2);
   const std::uint16_t count = getBe16(frame + 4);
   if (count == 0 || count > kMaxWriteCount || frame[6] != 2 * count) {

@@ -110,7 +110,7 @@ class Instrument {
   void exception(const std::uint8_t* frame, std::uint8_t code, Reply& reply);
   void readInputRegisters(const std::uint8_t* frame, Reply& reply);
   void readArchive(const std::uint8_t* frame, Reply& reply);
-  void writeBlock(const std::uint8_t* frame, std::size_t length, Reply& reply);
+  void writeBlock(const std::uint8_t* frame, Reply& reply);
   bool writeAccessCode(const std::uint8_t* frame, Reply& reply);
   void echo(const std::uint8_t* frame, Reply& reply);
 

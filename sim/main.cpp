@@ -78,12 +78,12 @@ bool runCommand(Simulator& sim, const std::string& text) {
   } else if (word == "status") {
     std::printf("%s\n", statusLine(sim.status()).c_str());
   } else if (word == "fault") {
-    std::string spec;
-    in >> spec;
+    std::string setting;
+    in >> setting;
     CliOptions parsed;
     std::string error;
     parsed.config.faults = sim.faults();
-    if (!parseCommandLine({"--fault", spec}, parsed, error)) {
+    if (!parseCommandLine({"--fault", setting}, parsed, error)) {
       std::fprintf(stderr, "%s\n", error.c_str());
     } else {
       sim.setFaults(parsed.config.faults);
