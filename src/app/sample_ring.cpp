@@ -34,6 +34,7 @@ SampleRing::SampleRing(int channels, std::size_t capacity, std::int64_t startSeq
       slots_(roundUp(static_cast<std::int64_t>(capacity_), kLarge) + kLarge),
       first_(startSeq),
       end_(startSeq),
+      base_(startSeq - startSeq % slots_),
       times_(static_cast<std::size_t>(slots_), 0),
       values_(static_cast<std::size_t>(channels_ * slots_), kNoValue),
       small_(static_cast<std::size_t>(channels_ * (slots_ / kSmall)), Range{kInf, -kInf}),
@@ -66,7 +67,10 @@ std::int64_t SampleRing::append(std::int64_t timeMs) {
     if (seq % kLarge == 0) large(ch, seq) = Range{kInf, -kInf};
   }
   ++end_;
-  if (size() > capacity_) first_ = end_ - static_cast<std::int64_t>(capacity_);
+  if (size() > capacity_) {
+    first_ = end_ - static_cast<std::int64_t>(capacity_);
+    if (first_ - base_ >= slots_) base_ += slots_;
+  }
   return seq;
 }
 

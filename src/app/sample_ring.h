@@ -80,7 +80,14 @@ class SampleRing {
   static constexpr std::int64_t kLarge = 256;  // samples per second-level block
 
   SampleRing(int channels, std::size_t capacity, std::int64_t startSeq);
-  std::size_t slot(std::int64_t seq) const { return static_cast<std::size_t>(seq % slots_); }
+  // seq % slots_ without a division: every sequence number the ring touches lies
+  // within one round of slots on either side of base_.
+  std::size_t slot(std::int64_t seq) const {
+    std::int64_t d = seq - base_;
+    if (d < 0) d += slots_;
+    if (d >= slots_) d -= slots_;
+    return static_cast<std::size_t>(d);
+  }
   const float* values(int channel) const { return &values_[channel * slots_]; }
   Range& small(int channel, std::int64_t seq);
   Range& large(int channel, std::int64_t seq);
@@ -99,6 +106,7 @@ class SampleRing {
                         // one large block so a block is never half overwritten while held
   std::int64_t first_;
   std::int64_t end_;
+  std::int64_t base_;  // first_ rounded down to a multiple of slots_
   std::int64_t lastTime_ = 0;
   std::vector<std::int64_t> times_;
   std::vector<float> values_;  // channel-major
