@@ -116,7 +116,8 @@ void SevenSegmentWidget::paintEvent(QPaintEvent*) {
   // The digit height follows the widget; a long text makes the cells narrower and
   // shorter together so the digits keep their shape and stay inside.
   const int cellCount = std::max<int>(kMinCells, static_cast<int>(cells.size()));
-  const qreal pitch = std::min(area.height() * kCellAspect * (1 + kCellGap), area.width() / cellCount);
+  const qreal pitch =
+      std::min(area.height() * kCellAspect * (1 + kCellGap), area.width() / cellCount);
   const qreal cellWidth = pitch / (1 + kCellGap);
   const qreal digitHeight = std::min(area.height(), cellWidth / kCellAspect);
   const qreal top = area.top() + (area.height() - digitHeight) / 2;
