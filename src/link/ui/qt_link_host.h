@@ -1,0 +1,63 @@
+// The link worker's way into the Qt user interface: completion events posted to the main
+// window, its publication flag, message boxes run on the UI thread, the end of the process.
+#pragma once
+
+#include <QObject>
+#include <QPointer>
+#include <atomic>
+
+#include "app/message_box.h"
+#include "link/link_host.h"
+
+namespace km8 {
+
+// Lives on the user-interface thread for the whole run and forwards each completion
+// event to the main window while there is one; the worker never sees the window itself.
+class LinkEventRelay final : public QObject {
+  Q_OBJECT
+
+ public:
+  using QObject::QObject;
+  void setTarget(QObject* target) { target_ = target; }  // UI thread only
+
+ protected:
+  bool event(QEvent* event) override;
+
+ private:
+  QPointer<QObject> target_;
+};
+
+// Everything the worker calls is thread-safe: postEvent, an atomic flag, and a blocking
+// queued call that runs the box on the UI thread.
+class QtLinkHost final : public LinkHost {
+ public:
+  // `messages` is used on the UI thread only. Construct on the UI thread.
+  explicit QtLinkHost(MessageBoxHost& messages);
+  QtLinkHost(const QtLinkHost&) = delete;
+  QtLinkHost& operator=(const QtLinkHost&) = delete;
+
+  LinkEventRelay& relay() { return relay_; }
+
+  // On the main window's first timer tick.
+  void publishMainWindow() { published_.store(true); }
+
+  // From now on the worker's boxes are dropped rather than shown: the window is gone and
+  // the UI thread is about to wait for the worker, so a box would only hold it up.
+  void beginShutdown() { closing_.store(true); }
+  // Runs the worker's calls queued on the UI thread (dropping their boxes); for the UI
+  // thread's wait for the worker.
+  void serviceQueuedCalls();
+
+  void postLinkDone() override;
+  bool mainWindowPublished() const override { return published_.load(); }
+  void showBlockingMessage(const Message& message) override;
+  void endProcess(int exitCode) override;
+
+ private:
+  MessageBoxHost& messages_;
+  LinkEventRelay relay_;
+  std::atomic<bool> published_{false};
+  std::atomic<bool> closing_{false};
+};
+
+}  // namespace km8

@@ -1,0 +1,198 @@
+#include <gtest/gtest.h>
+
+#include <QButtonGroup>
+#include <QCoreApplication>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QTemporaryDir>
+#include <QTest>
+#include <filesystem>
+
+#include "app/ui/round_led_widget.h"
+#include "app/ui/seven_segment_widget.h"
+#include "config/settings.h"
+#include "config/settings_store_posix.h"
+#include "monitor/ui/main_window.h"
+#include "support/fake_link_mailbox.h"
+#include "support/scripted_message_host.h"
+
+namespace km8 {
+namespace {
+
+constexpr auto kLinkDone = static_cast<QEvent::Type>(MainWindow::kLinkDoneEventType);
+
+// The main window with a scripted mailbox and message host, saving its settings to a
+// file in a temporary folder as the station does.
+class MainWindowBehaviourTest : public ::testing::Test {
+ protected:
+  MainWindowBehaviourTest()
+      : path_(dir_.filePath("km8.conf").toStdString()),
+        store_(path_),
+        window_(mailbox, settings, messages,
+                MainWindowCallbacks{[this] { ++publications; },
+                                    [this] { SaveSettings(settings.snapshot(), store_, messages); },
+                                    [this](int code) { exitCodes.push_back(code); }}) {}
+
+  bool saved() const { return std::filesystem::exists(path_); }
+
+  QWidget* control(int id) { return window_.controls().control(id); }
+
+  void completeAndPost(const std::vector<std::uint8_t>& data) {
+    mailbox.completeWith(data);
+    QCoreApplication::postEvent(&window_, new QEvent(kLinkDone));
+    QCoreApplication::sendPostedEvents(&window_, kLinkDone);
+  }
+
+  static std::vector<std::uint8_t> words(std::initializer_list<std::int16_t> tenths) {
+    std::vector<std::uint8_t> out;
+    for (std::int16_t t : tenths) {
+      out.push_back(static_cast<std::uint8_t>(static_cast<std::uint16_t>(t) & 0xFF));
+      out.push_back(static_cast<std::uint8_t>(static_cast<std::uint16_t>(t) >> 8));
+    }
+    return out;
+  }
+
+  QTemporaryDir dir_;
+  std::string path_;
+  FileSettingsStore store_;
+  test::FakeLinkMailbox mailbox;
+  SharedSettings settings;
+  test::ScriptedMessageHost messages;
+  int publications = 0;
+  std::vector<int> exitCodes;
+  MainWindow window_;
+};
+
+TEST_F(MainWindowBehaviourTest, EscAsksTheExitQuestionAndCancelKeepsRunning) {
+  window_.show();
+  messages.answers = {MessageResult::Cancel, MessageResult::Cancel};
+  QTest::keyClick(&window_, Qt::Key_Escape);
+  window_.close();  // the close box and the system menu's Close
+  ASSERT_EQ(messages.shown.size(), 2u);
+  for (const Message& m : messages.shown) {
+    EXPECT_EQ(m.text, "   Вийти з програми ?");
+    EXPECT_EQ(m.caption, "Увага");
+    EXPECT_EQ(m.buttons, MessageButtons::OkCancel);
+    EXPECT_EQ(m.icon, MessageIcon::Question);
+  }
+  EXPECT_TRUE(window_.isVisible());
+  EXPECT_FALSE(saved());
+
+  // Still running: the timer ticks on.
+  EXPECT_TRUE(QTest::qWaitFor([&] { return publications == 1; }, 5000));
+  window_.done(0);
+}
+
+TEST_F(MainWindowBehaviourTest, OkToTheExitQuestionSavesTheSettingsAndEnds) {
+  window_.show();
+  qobject_cast<QRadioButton*>(control(1036))->click();
+  messages.answers = {MessageResult::Ok};
+  window_.close();
+  EXPECT_FALSE(window_.isVisible());
+  EXPECT_EQ(window_.result(), QDialog::Rejected);
+  ASSERT_TRUE(saved());
+
+  AppSettings loaded;
+  ASSERT_NE(LoadSettings(loaded, store_), 0);
+  EXPECT_EQ(loaded.GraphChannel, 3);
+  EXPECT_TRUE(exitCodes.empty());
+}
+
+TEST_F(MainWindowBehaviourTest, EnterOnARadioButtonEndsAtOnceWithoutSaving) {
+  window_.show();
+  auto* radio = qobject_cast<QRadioButton*>(control(1034));
+  radio->click();
+  radio->setFocus();
+  QTest::keyClick(radio, Qt::Key_Return);
+  EXPECT_FALSE(window_.isVisible());
+  EXPECT_TRUE(messages.shown.empty());
+  EXPECT_FALSE(saved());  // the changed channel is lost
+
+  // Ended means shut down: completions no longer reach the poll cycle.
+  const std::size_t submitted = mailbox.submitted().size();
+  mailbox.completeFailed();
+  QEvent linkDone(kLinkDone);
+  QCoreApplication::sendEvent(&window_, &linkDone);
+  EXPECT_EQ(mailbox.submitted().size(), submitted);
+}
+
+TEST_F(MainWindowBehaviourTest, EnterOnAPushButtonPressesItInsteadOfEnding) {
+  window_.show();
+  std::vector<int> commands;
+  QObject::connect(&window_, &MainWindow::commandRequested,
+                   [&](int id) { commands.push_back(id); });
+  auto* archives = qobject_cast<QPushButton*>(control(1041));
+  archives->setFocus();
+  QTest::keyClick(archives, Qt::Key_Enter, Qt::KeypadModifier);
+  EXPECT_EQ(commands, std::vector<int>{1041});
+  EXPECT_TRUE(window_.isVisible());
+  window_.done(0);
+}
+
+TEST_F(MainWindowBehaviourTest, CompletionEventsDriveThePollCycleIntoTheWidgets) {
+  window_.show();
+  // The worker's start-up request (kind 0) completes as a failure; the cycle then reads
+  // the second half of the current values first.
+  mailbox.completeFailed();
+  QCoreApplication::postEvent(&window_, new QEvent(kLinkDone));
+  QCoreApplication::sendPostedEvents(&window_, kLinkDone);
+  ASSERT_EQ(mailbox.submitted().size(), 1u);
+  EXPECT_EQ(mailbox.last().kind, 4);
+  EXPECT_EQ(mailbox.last().start, 5);
+  EXPECT_EQ(mailbox.last().countOrValue, 5);
+  EXPECT_FALSE(window_.showsLiveValues());
+
+  // Channels 6..8, outputs (regulation 0x20: channel 6; alarms 0x80: channel 8), all
+  // channels enabled, status 0x04 (ADC failure).
+  std::vector<std::uint8_t> high = words({300, 310, 320});
+  high.insert(high.end(), {0x20, 0x80, 0xFF, 0x04});
+  completeAndPost(high);
+  ASSERT_EQ(mailbox.submitted().size(), 2u);
+  EXPECT_EQ(mailbox.last().start, 0);
+  auto* eighth = qobject_cast<SevenSegmentWidget*>(control(1023));
+  EXPECT_DOUBLE_EQ(eighth->value(), 32.0);
+  EXPECT_EQ(eighth->segmentColor(), 255u);
+  EXPECT_TRUE(window_.showsLiveValues());
+  EXPECT_TRUE(qobject_cast<RoundLedWidget*>(control(1029))->isLit());   // regulation, ch 6
+  EXPECT_FALSE(qobject_cast<RoundLedWidget*>(control(1030))->isLit());  // regulation, ch 7
+  EXPECT_TRUE(qobject_cast<RoundLedWidget*>(control(1081))->isLit());   // alarm, ch 8
+  EXPECT_TRUE(qobject_cast<RoundLedWidget*>(control(1068))->isLit());
+  EXPECT_FALSE(qobject_cast<RoundLedWidget*>(control(1063))->isLit());
+  for (int id : {1066, 1071, 1067, 1072, 1068, 1073}) EXPECT_FALSE(control(id)->isHidden()) << id;
+  EXPECT_TRUE(qobject_cast<RoundLedWidget*>(control(1069))->isLit());
+
+  completeAndPost(words({215, -32000, 1000, 0, -15}));
+  EXPECT_EQ(mailbox.submitted().size(), 3u);
+  EXPECT_DOUBLE_EQ(qobject_cast<SevenSegmentWidget*>(control(1000))->value(), 21.5);
+  EXPECT_DOUBLE_EQ(qobject_cast<SevenSegmentWidget*>(control(1016))->value(), -10000.0);
+  EXPECT_DOUBLE_EQ(qobject_cast<SevenSegmentWidget*>(control(1020))->value(), -1.5);
+
+  EXPECT_EQ(mailbox.contractViolations(), 0);
+  window_.done(0);
+}
+
+TEST_F(MainWindowBehaviourTest, TimerPublishesOnceAndItsWatchdogReissuesASilentRequest) {
+  window_.show();
+  ASSERT_TRUE(QTest::qWaitFor([&] { return publications == 1; }, 5000));
+  // The start-up request completes but its message never arrives: after 50 ticks the
+  // watchdog dispatches it and submits the next request by itself.
+  mailbox.completeFailed();
+  EXPECT_TRUE(QTest::qWaitFor([&] { return !mailbox.submitted().empty(); }, 30000));
+  EXPECT_EQ(publications, 1);
+  window_.done(0);
+}
+
+TEST_F(MainWindowBehaviourTest, BringToFrontRestoresAMinimisedWindowAndSaysSo) {
+  window_.show();
+  MainWindowFront& front = window_.front();
+  front.minimise();
+  EXPECT_TRUE(window_.isMinimized());
+  EXPECT_TRUE(front.BringToFront());
+  EXPECT_FALSE(window_.isMinimized());
+  EXPECT_TRUE(window_.isVisible());
+  EXPECT_FALSE(front.BringToFront());
+  window_.done(0);
+}
+
+}  // namespace
+}  // namespace km8
