@@ -19,6 +19,9 @@ class PtyPair {
 
   const std::string& slavePath() const { return slavePath_; }
   int masterFd() const { return master_; }
+  // A descriptor of the station's end opened before the station's own: termios
+  // belongs to the tty, so this shows the settings the station applied.
+  int slaveFd() const { return slaveHold_; }
 
   // Writes all bytes to the far end of the station's device.
   void send(const Bytes& bytes);
