@@ -161,9 +161,10 @@ int SerialPort::Write(const std::uint8_t* data, std::uint32_t length, std::uint3
     }
   }
 
-  // A Windows write returns once the bytes are on the line, and the reply's
-  // time-outs are counted from there. write() returns as soon as the tty holds the
-  // bytes, so wait for the output queue to empty, within the write time-out.
+  // The reply's time-outs must count from the end of the request: at low rates the
+  // request alone takes a good part of the total time-out. write() returns as soon
+  // as the tty holds the bytes, so wait for its output queue to empty, within the
+  // write time-out.
   for (;;) {
     int queued = 0;
     if (::ioctl(b.fd, TIOCOUTQ, &queued) != 0 || queued <= 0) break;
