@@ -1,0 +1,70 @@
+#include "app/ui/caption_label_widget.h"
+
+#include <QPainter>
+
+#include "app/ui/color_ref.h"
+#include "app/ui/control_font.h"
+
+namespace km8 {
+
+CaptionLabelWidget::CaptionLabelWidget(QWidget* parent) : QFrame(parent) {
+  setBorder(Border::None);
+}
+
+void CaptionLabelWidget::setCaption(const std::string& text) {
+  const QString next = QString::fromStdString(text);
+  if (next == caption_) return;
+  caption_ = next;
+  update();
+}
+
+void CaptionLabelWidget::setAlignment(Qt::Alignment alignment) {
+  alignment_ = alignment;
+  update();
+}
+
+void CaptionLabelWidget::setBorder(Border border) {
+  border_ = border;
+  switch (border) {
+    case Border::None:
+      setFrameStyle(QFrame::NoFrame);
+      break;
+    case Border::Lowered:
+      setFrameStyle(QFrame::Panel | QFrame::Sunken);
+      break;
+    case Border::Raised:
+      setFrameStyle(QFrame::Panel | QFrame::Raised);
+      break;
+  }
+  setLineWidth(1);
+  update();
+}
+
+void CaptionLabelWidget::setTextColor(ColorRef color) {
+  textColor_ = color;
+  update();
+}
+
+void CaptionLabelWidget::setBackgroundColor(ColorRef color) {
+  backgroundColor_ = color;
+  update();
+}
+
+void CaptionLabelWidget::applyChannelCaptionLook() {
+  setFont(controlFont(QStringLiteral("MS Sans Serif"), 24, true));
+  setAlignment(Qt::AlignCenter);
+  setBorder(Border::Lowered);
+  setTextColor(kLime);
+  setBackgroundColor(kBlack);
+}
+
+void CaptionLabelWidget::paintEvent(QPaintEvent*) {
+  QPainter painter(this);
+  painter.fillRect(rect(), toQColor(backgroundColor_));
+  drawFrame(&painter);
+  painter.setPen(toQColor(textColor_));
+  painter.setFont(font());
+  painter.drawText(contentsRect(), static_cast<int>(alignment_), caption_);
+}
+
+}  // namespace km8

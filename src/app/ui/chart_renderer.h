@@ -1,0 +1,70 @@
+// Draws the strip chart into any painter (screen, image, printer): backgrounds, the
+// clock-time and value axes, grid, limit lines, traces as min/max per pixel column,
+// legend and cursor.
+#pragma once
+
+#include <QLine>
+#include <QPainter>
+#include <QPoint>
+#include <QRect>
+#include <QSize>
+#include <QStringList>
+#include <cstdint>
+#include <vector>
+
+#include "app/sample_ring.h"
+#include "app/ui/chart_look.h"
+
+namespace km8 {
+
+// The visible stretch of time, in milliseconds since the epoch; end > start.
+struct TimeWindow {
+  std::int64_t start = 0;
+  std::int64_t end = 1;
+  std::int64_t span() const { return end - start; }
+};
+
+struct ChartLayout {
+  QRect plot;    // the traces' area; one pixel column per decimation column
+  QRect legend;  // empty while the legend is hidden
+};
+
+struct ChartCursor {
+  bool shown = false;
+  int x = 0;  // in the chart's coordinates
+};
+
+class ChartRenderer {
+ public:
+  ChartLayout layout(const ChartLook& look, QSize size) const;
+  void paint(QPainter& painter, QSize size, const ChartLook& look, const SampleRing& samples,
+             TimeWindow window, const ChartCursor& cursor);
+
+  // The texts under the time axis, from the left end to the right end.
+  static QStringList timeLabels(const ChartLook& look, TimeWindow window);
+  // The value range actually drawn: ends in order and apart, whatever was set.
+  static std::pair<double, double> drawnRange(const ChartLook& look);
+
+ private:
+  struct ValueTicks {
+    std::vector<double> values;
+    int decimals = 0;
+  };
+  static ValueTicks valueTicks(double lo, double hi);
+  void paintTrace(QPainter& painter, const ChartLayout& layout, const ChartLook& look,
+                  const SampleRing& samples, int channel);
+  void paintLines(QPainter& painter, const ChartLayout& layout, const ChartLook& look) const;
+  void paintLegend(QPainter& painter, const ChartLayout& layout, const ChartLook& look) const;
+  void paintCursor(QPainter& painter, const ChartLayout& layout, const ChartLook& look,
+                   TimeWindow window, const ChartCursor& cursor) const;
+  int yOf(const ChartLayout& layout, double lo, double hi, double value) const;
+
+  // Scratch space kept between paints, so that a redraw allocates nothing once warm.
+  std::vector<std::int64_t> bounds_;
+  std::vector<ColumnSummary> columns_;
+  std::vector<ColumnSummary> currentColumns_;  // the current channel's, for the cursor
+  std::vector<QLine> lines_;
+  std::vector<QPoint> points_;
+};
+
+}  // namespace km8

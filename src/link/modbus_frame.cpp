@@ -1,0 +1,91 @@
+#include "link/modbus_frame.h"
+
+#include <cstring>
+
+#include "crc16.h"
+
+namespace km8 {
+namespace {
+
+constexpr std::size_t kShortFrame = 8;
+constexpr std::size_t kMultipleOverhead = 9;  // header 7 + CRC 2
+constexpr std::uint16_t kMaxCoils = 2047;
+constexpr std::uint16_t kMaxRegisters = 127;
+
+void putU16(std::uint8_t* at, std::uint16_t value) {
+  at[0] = static_cast<std::uint8_t>(value >> 8);
+  at[1] = static_cast<std::uint8_t>(value & 0xFF);
+}
+
+void appendCrc(std::uint8_t* frame, std::size_t length) {
+  const std::uint16_t crc = Crc16(frame, length);
+  frame[length] = static_cast<std::uint8_t>(crc & 0xFF);
+  frame[length + 1] = static_cast<std::uint8_t>(crc >> 8);
+}
+
+bool hasValidCrc(const std::uint8_t* frame, std::size_t n) {
+  return Crc16(frame, n - 2) == frame[n - 2] + 256u * frame[n - 1];
+}
+
+std::uint8_t checkedByteCount(std::size_t n) {
+  return n + kMultipleOverhead > kModbusFrameSize ? 0 : static_cast<std::uint8_t>(n);
+}
+
+}  // namespace
+
+std::size_t buildShortRequest(std::uint8_t* frame, std::uint8_t address, std::uint8_t function,
+                              std::uint16_t first, std::uint16_t second) {
+  frame[0] = address;
+  frame[1] = function;
+  putU16(frame + 2, first);
+  putU16(frame + 4, second);
+  appendCrc(frame, 6);
+  return kShortFrame;
+}
+
+std::size_t buildWriteMultipleRequest(std::uint8_t* frame, std::uint8_t address,
+                                      std::uint8_t function, std::uint16_t start,
+                                      std::uint16_t count, std::uint8_t byteCount,
+                                      const std::uint8_t* data) {
+  frame[0] = address;
+  frame[1] = function;
+  putU16(frame + 2, start);
+  putU16(frame + 4, count);
+  frame[6] = byteCount;
+  if (byteCount != 0) std::memcpy(frame + 7, data, byteCount);
+  appendCrc(frame, 7u + byteCount);
+  return kMultipleOverhead + byteCount;
+}
+
+std::uint8_t coilByteCount(std::uint16_t count) {
+  if (count == 0 || count > kMaxCoils) return 0;
+  std::size_t n = (count + 7u) / 8u;
+  n += n % 2;
+  return checkedByteCount(n);
+}
+
+std::uint8_t registerByteCount(std::uint16_t count) {
+  if (count == 0 || count > kMaxRegisters) return 0;
+  return checkedByteCount(2u * count);
+}
+
+bool isValidReadReply(const std::uint8_t* reply, std::size_t n, std::uint8_t address,
+                      std::uint8_t function) {
+  if (n < 3) return false;
+  if (reply[0] != address) return false;
+  if (reply[1] != function) return false;
+  if (!hasValidCrc(reply, n)) return false;
+  return n >= 5 && n - 5 == reply[2];
+}
+
+bool isValidEchoReply(const std::uint8_t* reply, std::size_t n, const std::uint8_t* request) {
+  return n == kShortFrame && hasValidCrc(reply, n) && std::memcmp(reply, request, 6) == 0;
+}
+
+std::uint16_t replyCode(const std::uint8_t* reply, std::size_t n) {
+  const std::uint8_t low = n > 1 ? reply[1] : 0;
+  const std::uint8_t high = n > 2 ? reply[2] : 0;
+  return static_cast<std::uint16_t>(low | high << 8);
+}
+
+}  // namespace km8

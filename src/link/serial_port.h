@@ -1,0 +1,52 @@
+// One serial port owned by the link worker: opened from the serial line settings,
+// a whole-frame write, and a reply collected by one read ended by its time-outs.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+
+#include "config/serial_setup.h"
+#include "link/port_map.h"
+
+namespace km8 {
+
+// Operations return non-zero for success and zero for failure. Used by one thread.
+class SerialPort {
+ public:
+  explicit SerialPort(const PortMap& ports);
+  virtual ~SerialPort();
+  SerialPort(const SerialPort&) = delete;
+  SerialPort& operator=(const SerialPort&) = delete;
+
+  // Closes any open port first, then opens the device of setup.PortIndex exclusively
+  // with the block's line settings; setup.FrameLength becomes the read length. A
+  // BaudRate of 0 or a PortIndex above 8 is refused. On failure the port is closed.
+  int Open(const SerialSetup& setup);
+
+  // Writes the whole buffer within the total time-out. On a closed port waits 20 ms,
+  // sets written to 0 and fails.
+  int Write(const std::uint8_t* data, std::uint32_t length, std::uint32_t& written);
+
+  // One read of at most the read length into buffer (which must hold that many
+  // bytes), ended by the read length, the inter-character time-out after the first
+  // byte or the total time-out. Fails on a line error, keeping the bytes received; on
+  // a closed port waits 20 ms, sets received to 0 and fails.
+  int Read(std::uint8_t* buffer, std::uint32_t& received);
+
+  void Close();
+
+  // Drops whatever has been received but not read yet, with its line errors.
+  void discardInput();
+
+  bool isOpen() const;
+  std::uint32_t readLength() const { return readLength_; }
+
+ private:
+  struct Backend;  // the platform's handle and read state
+
+  const PortMap& ports_;
+  std::uint32_t readLength_ = 0;
+  std::unique_ptr<Backend> backend_;
+};
+
+}  // namespace km8

@@ -1,0 +1,128 @@
+#include <windows.h>
+
+#include <cstring>
+#include <string>
+
+#include "link/read_end_rule.h"
+#include "link/serial_port.h"
+
+namespace km8 {
+namespace {
+
+// Reads and writes on a closed port wait this long, so that a worker polling a
+// missing port does not spin.
+constexpr DWORD kClosedPortDelayMs = 20;
+
+}  // namespace
+
+struct SerialPort::Backend {
+  HANDLE handle = INVALID_HANDLE_VALUE;
+};
+
+SerialPort::SerialPort(const PortMap& ports)
+    : ports_(ports), backend_(std::make_unique<Backend>()) {}
+
+SerialPort::~SerialPort() { Close(); }
+
+bool SerialPort::isOpen() const { return backend_->handle != INVALID_HANDLE_VALUE; }
+
+int SerialPort::Open(const SerialSetup& setup) {
+  Close();
+  // A block read from the registry may hold a rate of 0 (a divisor below) or a port
+  // beyond COM9; neither can be opened.
+  if (setup.BaudRate == 0 || setup.PortIndex >= kPortCount) return 0;
+  const std::string name = ports_.devicePath(setup.PortIndex);
+  if (name.empty()) return 0;
+
+  const HANDLE handle = ::CreateFileA(name.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr,
+                                      OPEN_EXISTING, 0, nullptr);
+  if (handle == INVALID_HANDLE_VALUE) return 0;
+  backend_->handle = handle;
+
+  readLength_ = setup.FrameLength;
+  (void)::SetupComm(handle, setup.FrameLength, setup.FrameLength);
+
+  DCB dcb;
+  std::memset(&dcb, 0, sizeof dcb);
+  dcb.DCBlength = sizeof dcb;
+  if (!::GetCommState(handle, &dcb)) {
+    Close();
+    return 0;
+  }
+  const bool parity = setup.Parity >= 1 && setup.Parity <= 4;
+  dcb.BaudRate = setup.BaudRate;
+  dcb.Parity = parity ? setup.Parity : NOPARITY;
+  dcb.fParity = parity ? 1 : 0;
+  dcb.ByteSize = setup.DataBits;
+  dcb.StopBits = setup.StopBits;
+  dcb.fBinary = 1;
+  dcb.fOutxCtsFlow = 0;
+  dcb.fOutxDsrFlow = 0;
+  dcb.fDtrControl = DTR_CONTROL_DISABLE;
+  dcb.fDsrSensitivity = 0;
+  dcb.fTXContinueOnXoff = 1;
+  dcb.fOutX = 0;
+  dcb.fInX = 0;
+  dcb.fErrorChar = 0;
+  dcb.fNull = 0;
+  dcb.fRtsControl = RTS_CONTROL_DISABLE;
+  dcb.fAbortOnError = 0;
+  if (!::SetCommState(handle, &dcb)) {
+    Close();
+    return 0;
+  }
+
+  COMMTIMEOUTS timeouts;
+  timeouts.ReadIntervalTimeout = intervalTimeoutMs(setup.BaudRate);
+  timeouts.ReadTotalTimeoutMultiplier = 0;
+  timeouts.ReadTotalTimeoutConstant = setup.TotalTimeoutMs;
+  timeouts.WriteTotalTimeoutMultiplier = 0;
+  timeouts.WriteTotalTimeoutConstant = setup.TotalTimeoutMs;
+  (void)::SetCommTimeouts(handle, &timeouts);
+
+  (void)::ClearCommBreak(handle);
+  return 1;
+}
+
+void SerialPort::Close() {
+  if (backend_->handle != INVALID_HANDLE_VALUE) ::CloseHandle(backend_->handle);
+  backend_->handle = INVALID_HANDLE_VALUE;
+}
+
+void SerialPort::discardInput() {
+  if (backend_->handle == INVALID_HANDLE_VALUE) return;
+  (void)::PurgeComm(backend_->handle, PURGE_RXCLEAR);
+  DWORD errors = 0;
+  (void)::ClearCommError(backend_->handle, &errors, nullptr);
+}
+
+int SerialPort::Write(const std::uint8_t* data, std::uint32_t length, std::uint32_t& written) {
+  written = 0;
+  if (backend_->handle == INVALID_HANDLE_VALUE) {
+    ::Sleep(kClosedPortDelayMs);
+    return 0;
+  }
+  DWORD count = 0;
+  const BOOL ok = ::WriteFile(backend_->handle, data, length, &count, nullptr);
+  written = count;
+  return ok ? 1 : 0;
+}
+
+int SerialPort::Read(std::uint8_t* buffer, std::uint32_t& received) {
+  received = 0;
+  if (backend_->handle == INVALID_HANDLE_VALUE) {
+    ::Sleep(kClosedPortDelayMs);
+    return 0;
+  }
+  // The driver ends the read by the time-outs set at opening: read length,
+  // inter-character time-out after the first byte, or the total time-out.
+  DWORD count = 0;
+  const BOOL ok = ::ReadFile(backend_->handle, buffer, readLength_, &count, nullptr);
+  received = count;
+  DWORD errors = 0;
+  COMSTAT status;
+  const BOOL cleared = ::ClearCommError(backend_->handle, &errors, &status);
+  return ok && cleared && errors == 0 ? 1 : 0;
+}
+
+}  // namespace km8

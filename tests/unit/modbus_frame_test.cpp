@@ -1,0 +1,114 @@
+#include "link/modbus_frame.h"
+
+#include <gtest/gtest.h>
+
+#include <array>
+#include <vector>
+
+#include "crc16.h"
+
+namespace km8 {
+namespace {
+
+using Bytes = std::vector<std::uint8_t>;
+
+Bytes withCrc(Bytes frame) {
+  const std::uint16_t crc = Crc16(frame.data(), frame.size());
+  frame.push_back(static_cast<std::uint8_t>(crc & 0xFF));
+  frame.push_back(static_cast<std::uint8_t>(crc >> 8));
+  return frame;
+}
+
+Bytes shortRequest(std::uint8_t address, std::uint8_t function, std::uint16_t a, std::uint16_t b) {
+  std::array<std::uint8_t, kModbusFrameSize> frame{};
+  const std::size_t n = buildShortRequest(frame.data(), address, function, a, b);
+  return Bytes(frame.begin(), frame.begin() + n);
+}
+
+TEST(ModbusFrame, ShortRequestsPutFieldsHighByteFirstAndCrcLowByteFirst) {
+  EXPECT_EQ(shortRequest(1, 3, 0, 5), (Bytes{0x01, 0x03, 0x00, 0x00, 0x00, 0x05, 0x85, 0xC9}));
+  EXPECT_EQ(shortRequest(0x11, 4, 0x1234, 0xABCD), withCrc({0x11, 0x04, 0x12, 0x34, 0xAB, 0xCD}));
+}
+
+TEST(ModbusFrame, WriteMultipleRequestCarriesByteCountAndDataVerbatim) {
+  std::array<std::uint8_t, kModbusFrameSize> frame{};
+  const std::uint8_t data[] = {0xAA, 0x55, 0x00, 0xFF};
+  const std::size_t n = buildWriteMultipleRequest(frame.data(), 7, 16, 0x000C, 2, 4, data);
+  EXPECT_EQ(Bytes(frame.begin(), frame.begin() + n),
+            withCrc({0x07, 0x10, 0x00, 0x0C, 0x00, 0x02, 0x04, 0xAA, 0x55, 0x00, 0xFF}));
+}
+
+TEST(ModbusFrame, CoilByteCountRoundsUpToEvenAndRefusesOutOfRange) {
+  EXPECT_EQ(coilByteCount(1), 2);
+  EXPECT_EQ(coilByteCount(8), 2);
+  EXPECT_EQ(coilByteCount(9), 2);
+  EXPECT_EQ(coilByteCount(16), 2);
+  EXPECT_EQ(coilByteCount(17), 4);
+  EXPECT_EQ(coilByteCount(1968), 246);  // frame of 255 bytes
+  EXPECT_EQ(coilByteCount(0), 0);
+  EXPECT_EQ(coilByteCount(1969), 0);  // 248 + 9 > 256
+  EXPECT_EQ(coilByteCount(2047), 0);
+  EXPECT_EQ(coilByteCount(2048), 0);
+}
+
+TEST(ModbusFrame, RegisterByteCountIsTwicePerRegisterUpTo123) {
+  EXPECT_EQ(registerByteCount(1), 2);
+  EXPECT_EQ(registerByteCount(123), 246);
+  EXPECT_EQ(registerByteCount(124), 0);
+  EXPECT_EQ(registerByteCount(127), 0);
+  EXPECT_EQ(registerByteCount(128), 0);
+  EXPECT_EQ(registerByteCount(0), 0);
+}
+
+bool readOk(const Bytes& reply, std::uint8_t address = 1, std::uint8_t function = 3) {
+  return isValidReadReply(reply.data(), reply.size(), address, function);
+}
+
+TEST(ModbusFrame, ReadReplyChecks) {
+  const Bytes good = withCrc({0x01, 0x03, 0x04, 0x11, 0x22, 0x33, 0x44});
+  EXPECT_TRUE(readOk(good));
+  EXPECT_TRUE(readOk(withCrc({0x01, 0x03, 0x00})));  // no data is still a reply
+
+  EXPECT_FALSE(readOk({}));
+  EXPECT_FALSE(readOk({0x01}));
+  EXPECT_FALSE(readOk({0x01, 0x03}));
+  EXPECT_FALSE(readOk(good, 2));                      // another slave
+  EXPECT_FALSE(readOk(good, 1, 4));                   // another function
+  EXPECT_FALSE(readOk(withCrc({0x01, 0x83, 0x02})));  // exception reply
+  Bytes corrupt = good;
+  corrupt[4] ^= 0x01;
+  EXPECT_FALSE(readOk(corrupt));                                        // bad CRC
+  EXPECT_FALSE(readOk(withCrc({0x01, 0x03, 0x04, 0x11, 0x22})));        // short of its byte count
+  EXPECT_FALSE(readOk(withCrc({0x01, 0x03, 0x02, 0x11, 0x22, 0x33})));  // longer than it
+}
+
+TEST(ModbusFrame, EchoReplyMustRepeatTheFirstSixRequestBytesWithAGoodCrc) {
+  const Bytes request = shortRequest(1, 6, 12, 0x3412);
+  EXPECT_TRUE(isValidEchoReply(request.data(), request.size(), request.data()));
+
+  Bytes nine = request;
+  nine.push_back(0);
+  EXPECT_FALSE(isValidEchoReply(nine.data(), nine.size(), request.data()));
+  EXPECT_FALSE(isValidEchoReply(request.data(), 7, request.data()));
+  const Bytes otherStart = withCrc({0x01, 0x06, 0x00, 0x0D, 0x34, 0x12});
+  EXPECT_FALSE(isValidEchoReply(otherStart.data(), otherStart.size(), request.data()));
+  Bytes badCrc = request;
+  badCrc[7] ^= 0x80;
+  EXPECT_FALSE(isValidEchoReply(badCrc.data(), badCrc.size(), request.data()));
+  const Bytes exception = withCrc({0x01, 0x86, 0x03});
+  EXPECT_FALSE(isValidEchoReply(exception.data(), exception.size(), request.data()));
+}
+
+TEST(ModbusFrame, ReplyCodeIsBytesOneAndTwoLowFirstWithMissingBytesZero) {
+  const Bytes exception = withCrc({0x01, 0x86, 0x03});
+  EXPECT_EQ(replyCode(exception.data(), exception.size()), 902);
+  const Bytes echo = withCrc({0x01, 0x06, 0x00, 0x0C, 0x12, 0x34});
+  EXPECT_EQ(replyCode(echo.data(), echo.size()), 6);
+  const std::uint8_t stale[] = {0x01, 0x86, 0x77};
+  EXPECT_EQ(replyCode(stale, 2), 0x86);
+  EXPECT_EQ(replyCode(stale, 1), 0);
+  EXPECT_EQ(replyCode(stale, 0), 0);
+}
+
+}  // namespace
+}  // namespace km8
