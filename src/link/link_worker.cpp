@@ -50,9 +50,9 @@ LinkWorker::LinkWorker(SharedSettings& settings, const PortMap& ports, LinkHost&
       ports_(ports),
       host_(host),
       timing_(timing),
-      makeMaster_(makeMaster ? std::move(makeMaster) : [](const PortMap& p) {
-        return std::make_unique<ModbusMaster>(p);
-      }) {}
+      makeMaster_(makeMaster ? std::move(makeMaster)
+                             : [](const PortMap& p) { return std::make_unique<ModbusMaster>(p); }) {
+}
 
 LinkWorker::~LinkWorker() {
   if (!thread_.joinable()) return;
@@ -220,16 +220,16 @@ bool LinkWorker::attempt(ModbusMaster& master, const LinkRequest& r, const std::
       ok = master.ReadCoils(r.unitAddress, r.start, r.countOrValue, out.data.data(), count);
       break;
     case RequestKind::ReadDiscreteInputs:
-      ok = master.ReadDiscreteInputs(r.unitAddress, r.start, r.countOrValue, out.data.data(),
-                                     count);
+      ok =
+          master.ReadDiscreteInputs(r.unitAddress, r.start, r.countOrValue, out.data.data(), count);
       break;
     case RequestKind::ReadHoldingRegisters:
       ok = master.ReadHoldingRegisters(r.unitAddress, r.start, r.countOrValue, out.data.data(),
                                        count);
       break;
     case RequestKind::ReadInputRegisters:
-      ok = master.ReadInputRegisters(r.unitAddress, r.start, r.countOrValue, out.data.data(),
-                                     count);
+      ok =
+          master.ReadInputRegisters(r.unitAddress, r.start, r.countOrValue, out.data.data(), count);
       break;
     case RequestKind::WriteSingleCoil:
       ok = master.WriteSingleCoil(r.unitAddress, r.start, r.countOrValue);

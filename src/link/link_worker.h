@@ -57,6 +57,9 @@ class LinkWorker final : public LinkMailbox {
   // in 200 ms steps, up to 100 steps; then "INTERNAL ERROR !" ends the process.
   void RequestReconfigure();
 
+  // Whether the worker thread has created its events (and so can take requests).
+  bool eventsCreated() const { return eventsCreated_; }
+
   // The thread's body (public so that a test can run it on a thread of its own).
   void run();
 
