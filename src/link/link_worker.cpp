@@ -1,0 +1,321 @@
+#include "link/link_worker.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <cstring>
+#include <string>
+
+#include "link/modbus_frame.h"
+
+namespace km8 {
+namespace {
+
+constexpr char kCaption[] = "KM410-8";
+constexpr char kPortOpenFailed[] = "Неможливо відкрити порт COM%d";  // with the COM port's number
+constexpr char kInternalError[] = "INTERNAL ERROR !";
+
+constexpr unsigned kPauseSliceMs = 200;
+constexpr unsigned kRequestWaitMs = 50;
+constexpr unsigned kEmptyRequestMs = 50;
+constexpr unsigned kFailuresBeforeSilentReopen = 200;
+constexpr unsigned kMainWindowWaitMs = 100;
+constexpr int kMainWindowWaitSteps = 20;
+constexpr unsigned kEventWaitStepMs = 200;
+constexpr int kEventWaitSteps = 100;
+constexpr std::uint16_t kAccessCodeRegister = 12;
+
+// Outgoing bytes a write request carries (0 when the master will refuse it anyway).
+std::size_t outgoingBytes(const LinkRequest& r) {
+  switch (static_cast<RequestKind>(r.kind)) {
+    case RequestKind::WriteMultipleCoils:
+      return coilByteCount(r.countOrValue);
+    case RequestKind::WriteMultipleRegisters:
+      return registerByteCount(r.countOrValue);
+    default:
+      return 0;
+  }
+}
+
+std::string portOpenFailedText(unsigned portIndex) {
+  char text[sizeof kPortOpenFailed + 16];
+  std::snprintf(text, sizeof text, kPortOpenFailed, static_cast<int>(portIndex) + 1);
+  return text;
+}
+
+}  // namespace
+
+LinkWorker::LinkWorker(SharedSettings& settings, const PortMap& ports, LinkHost& host,
+                       LinkTiming& timing, MasterFactory makeMaster)
+    : settings_(settings),
+      ports_(ports),
+      host_(host),
+      timing_(timing),
+      makeMaster_(makeMaster ? std::move(makeMaster)
+                             : [](const PortMap& p) { return std::make_unique<ModbusMaster>(p); }) {
+}
+
+LinkWorker::~LinkWorker() {
+  if (!thread_.joinable()) return;
+  if (abandoned_) {
+    thread_.detach();
+    return;
+  }
+  Stop();
+  thread_.join();
+}
+
+bool LinkWorker::start() {
+  try {
+    thread_ = std::thread([this] { run(); });
+    return true;
+  } catch (const std::system_error&) {
+    return false;
+  }
+}
+
+void LinkWorker::Stop() { stopEvent_.set(); }
+
+bool LinkWorker::waitForExit(std::chrono::milliseconds timeout) {
+  if (!thread_.joinable()) return true;
+  std::unique_lock lock(exitMutex_);
+  if (!exitChanged_.wait_for(lock, timeout, [this] { return exited_; })) return false;
+  lock.unlock();
+  thread_.join();
+  return true;
+}
+
+void LinkWorker::abandon() { abandoned_ = true; }
+
+// ---- user-interface thread ----
+
+void LinkWorker::SubmitRequest(const LinkRequest& request) {
+  {
+    std::lock_guard lock(mailboxMutex_);
+    request_ = request;
+    // The outgoing bytes are copied, so the caller's buffer is free again at once and
+    // a repeat after a reopening sends exactly what was submitted.
+    const std::size_t n = request.data ? outgoingBytes(request) : 0;
+    if (n > 0) std::memcpy(requestData_.data(), request.data, n);
+    request_.data = n > 0 ? requestData_.data() : nullptr;
+  }
+  doneEvent_.reset();
+  requestEvent_.set();
+}
+
+bool LinkWorker::IsTransactionDone() const { return eventsCreated_ && doneEvent_.isSet(); }
+
+const std::uint8_t* LinkWorker::TakeReply(std::uint8_t& byteCount) {
+  doneEvent_.reset();
+  std::lock_guard lock(mailboxMutex_);
+  if (!results_.success) {
+    byteCount = 0;
+    return nullptr;
+  }
+  byteCount = results_.byteCount;
+  std::copy_n(results_.data.begin(), results_.byteCount, taken_.begin());
+  return taken_.data();
+}
+
+std::uint16_t LinkWorker::WriteRegisterReplyCode() const {
+  std::lock_guard lock(mailboxMutex_);
+  return results_.writeRegisterReplyCode;
+}
+
+void LinkWorker::RequestReconfigure() {
+  for (int step = 0; !eventsCreated_; ++step) {
+    if (step == kEventWaitSteps) {
+      internalError();
+      return;
+    }
+    timing_.sleepMs(kEventWaitStepMs);
+  }
+  reconfigureEvent_.set();
+}
+
+// ---- worker thread ----
+
+void LinkWorker::run() {
+  std::unique_ptr<ModbusMaster> master = makeMaster_(ports_);
+  if (!master) {
+    internalError();
+  } else {
+    {
+      std::lock_guard lock(mailboxMutex_);
+      request_.kind = 0;
+    }
+    attemptCount_ = failedAttempts_ = remainingPauseMs_ = 0;
+    eventsCreated_ = true;
+    mainLoop(*master);
+  }
+  master.reset();  // closes the port
+  {
+    std::lock_guard lock(exitMutex_);
+    exited_ = true;
+  }
+  exitChanged_.notify_all();
+}
+
+void LinkWorker::mainLoop(ModbusMaster& master) {
+  Results results;
+  for (;;) {
+    if (stopEvent_.isSet()) return;
+
+    if (reconfigureEvent_.isSet()) {
+      reopen(master);  // cancels a pending pause and goes straight to the request wait
+    } else if (remainingPauseMs_ > 0) {
+      if (remainingPauseMs_ >= kPauseSliceMs) {
+        timing_.sleepMs(kPauseSliceMs);
+        remainingPauseMs_ -= kPauseSliceMs;
+      } else {
+        if (remainingPauseMs_ >= 15) timing_.sleepMs(remainingPauseMs_);
+        remainingPauseMs_ = 0;
+      }
+      continue;
+    }
+
+    if (!timing_.waitMs(requestEvent_, kRequestWaitMs)) {
+      timing_.sleepMs(0);
+      continue;
+    }
+
+    LinkRequest request;
+    std::array<std::uint8_t, 256> data;
+    {
+      std::lock_guard lock(mailboxMutex_);
+      if (request_.kind > static_cast<std::uint8_t>(RequestKind::ReturnQueryData))
+        request_.kind = 0;
+      request = request_;
+      if (request.data) {
+        data = requestData_;
+        request.data = data.data();
+      }
+    }
+
+    const bool ok = attempt(master, request, request.data, results);
+    if (request.kind == static_cast<std::uint8_t>(RequestKind::WriteSingleRegister) &&
+        request.start == kAccessCodeRegister) {
+      // A wrong access code costs the instrument an attempt: never repeat this write.
+      attemptCount_ = settings_.get(&AppSettings::Timeouts);
+    }
+    ++attemptCount_;
+    const bool empty = request.kind == 0;
+    if (ok || empty || attemptCount_ >= settings_.get(&AppSettings::Timeouts)) complete(results);
+
+    if (ok || empty) {
+      failedAttempts_ = 0;
+    } else if (++failedAttempts_ > kFailuresBeforeSilentReopen) {
+      failedAttempts_ = 0;
+      reopenSilently(master);
+    }
+  }
+}
+
+bool LinkWorker::attempt(ModbusMaster& master, const LinkRequest& r, const std::uint8_t* data,
+                         Results& out) {
+  out.success = false;
+  std::uint8_t count = 0;
+  int ok = 0;
+  switch (static_cast<RequestKind>(r.kind)) {
+    case RequestKind::ReadCoils:
+      ok = master.ReadCoils(r.unitAddress, r.start, r.countOrValue, out.data.data(), count);
+      break;
+    case RequestKind::ReadDiscreteInputs:
+      ok =
+          master.ReadDiscreteInputs(r.unitAddress, r.start, r.countOrValue, out.data.data(), count);
+      break;
+    case RequestKind::ReadHoldingRegisters:
+      ok = master.ReadHoldingRegisters(r.unitAddress, r.start, r.countOrValue, out.data.data(),
+                                       count);
+      break;
+    case RequestKind::ReadInputRegisters:
+      ok =
+          master.ReadInputRegisters(r.unitAddress, r.start, r.countOrValue, out.data.data(), count);
+      break;
+    case RequestKind::WriteSingleCoil:
+      ok = master.WriteSingleCoil(r.unitAddress, r.start, r.countOrValue);
+      break;
+    case RequestKind::WriteSingleRegister:
+      ok = master.WriteSingleRegister(r.unitAddress, r.start, r.countOrValue);
+      out.writeRegisterReplyCode = master.WriteRegisterReplyCode();
+      break;
+    case RequestKind::WriteMultipleCoils:
+      ok = data ? master.WriteMultipleCoils(r.unitAddress, r.start, r.countOrValue, data) : 0;
+      break;
+    case RequestKind::WriteMultipleRegisters:
+      ok = data ? master.WriteMultipleRegisters(r.unitAddress, r.start, r.countOrValue, data) : 0;
+      break;
+    case RequestKind::ReturnQueryData:
+      ok = master.ReturnQueryData(r.unitAddress, r.countOrValue);
+      break;
+    case RequestKind::Empty:
+      timing_.sleepMs(kEmptyRequestMs);
+      break;
+  }
+  out.success = ok != 0;
+  out.byteCount = ok ? count : 0;
+  return out.success;
+}
+
+void LinkWorker::complete(const Results& results) {
+  attemptCount_ = 0;
+  remainingPauseMs_ = settings_.get(&AppSettings::PollDelay);
+  {
+    std::lock_guard lock(mailboxMutex_);
+    results_ = results;
+  }
+  requestEvent_.reset();
+  doneEvent_.set();
+  if (waitForMainWindow()) {
+    host_.postLinkDone();
+    timing_.sleepMs(0);
+  }
+}
+
+void LinkWorker::reopen(ModbusMaster& master) {
+  reconfigureEvent_.reset();
+  const SerialSetup setup = settings_.update([](AppSettings& s) {
+    s.SerialSetup.TotalTimeoutMs = ComputeTotalTimeoutMs(s.SerialSetup);
+    return s.SerialSetup;
+  });
+  if (!master.Open(setup)) {
+    Message box;
+    box.text = portOpenFailedText(setup.PortIndex);
+    box.caption = kCaption;
+    box.icon = MessageIcon::Warning;
+    box.ownedByMainWindow = waitForMainWindow();
+    host_.showBlockingMessage(box);
+  }
+  // The request in the mailbox, if not yet answered, is carried out on the new port.
+  if (!doneEvent_.isSet()) requestEvent_.set();
+  attemptCount_ = failedAttempts_ = remainingPauseMs_ = 0;
+}
+
+void LinkWorker::reopenSilently(ModbusMaster& master) {
+  const SerialSetup setup = settings_.update([](AppSettings& s) {
+    s.SerialSetup.DataBits = 8;
+    s.SerialSetup.FrameLength = 20;
+    s.SerialSetup.TotalTimeoutMs = ComputeTotalTimeoutMs(s.SerialSetup);
+    return s.SerialSetup;
+  });
+  master.Open(setup);
+}
+
+bool LinkWorker::waitForMainWindow() {
+  for (int step = 0; !host_.mainWindowPublished(); ++step) {
+    if (step == kMainWindowWaitSteps) return false;
+    timing_.sleepMs(kMainWindowWaitMs);
+  }
+  return true;
+}
+
+void LinkWorker::internalError() {
+  Message box;
+  box.text = kInternalError;
+  box.caption = kCaption;
+  box.icon = MessageIcon::Error;
+  box.ownedByMainWindow = host_.mainWindowPublished();
+  host_.showBlockingMessage(box);
+  host_.endProcess(0);
+}
+
+}  // namespace km8
