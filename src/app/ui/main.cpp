@@ -1,0 +1,54 @@
+// km8-station: the command line, the QApplication and the station's run.
+#include <QApplication>
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "app/settings_location.h"
+#include "app/station_options.h"
+#include "app/ui/in_process_simulator.h"
+#include "app/ui/station_app.h"
+
+#ifndef KM8_VERSION
+#define KM8_VERSION "unknown"
+#endif
+
+int main(int argc, char** argv) {
+  std::string error;
+  const std::vector<std::string> args(argv + 1, argv + argc);
+  const auto options = km8::ParseStationCommandLine(args, error);
+  if (!options) {
+    std::fprintf(stderr, "km8-station: %s\nTry 'km8-station --help'.\n", error.c_str());
+    return km8::kUsageExitCode;
+  }
+  if (options->help) {
+    std::fputs(km8::StationUsage().c_str(), stdout);
+    return 0;
+  }
+  if (options->version) {
+    std::printf("km8-station %s\n", KM8_VERSION);
+    return 0;
+  }
+  auto store = km8::OpenSettingsStore(options->settingsPath, error);
+  if (!store) {
+    std::fprintf(stderr, "km8-station: %s\n", error.c_str());
+    return km8::kUsageExitCode;
+  }
+
+  // Qt reads no options of ours, nor we of its: it gets the program name only.
+  int qtArgc = 1;
+  char* qtArgv[] = {argv[0], nullptr};
+  QApplication application(qtArgc, qtArgv);
+  QApplication::setApplicationName(QStringLiteral("km8-station"));
+
+  km8::StationApp::Setup setup;
+  setup.options = *options;
+  setup.store = std::move(store);
+  setup.startSimulator = [](std::uint8_t address, std::uint32_t baud, std::string& why) {
+    return std::unique_ptr<km8::SimulatedInstrument>(
+        km8::InProcessSimulator::start(address, baud, why));
+  };
+  km8::StationApp station(std::move(setup));
+  if (!station.start()) return station.exitCode();
+  return station.exec();
+}

@@ -1,0 +1,144 @@
+#include "app/ui/station_app.h"
+
+#include <QCoreApplication>
+#include <cstdio>
+#include <cstdlib>
+
+#include "app/ui/window_snapshot.h"
+#include "config/program_folder.h"
+#include "config/settings.h"
+#include "link/link_worker.h"
+#include "monitor/ui/main_window.h"
+
+namespace km8 {
+namespace {
+
+Message threadFailureNotice() {
+  Message m;
+  m.text = "Cannot create thread";
+  m.caption = "KM410-8";
+  m.buttons = MessageButtons::Ok;
+  m.icon = MessageIcon::Error;
+  return m;
+}
+
+}  // namespace
+
+StationApp::StationApp(Setup setup)
+    : setup_(std::move(setup)),
+      qtMessages_([this]() -> QWidget* {
+        return linkHost_.mainWindowPublished() ? window_.get() : nullptr;
+      }),
+      linkHost_(messages()) {
+  sinceStart_.start();
+}
+
+StationApp::~StationApp() {
+  // An abandoned worker still uses everything here: the process ends without freeing it.
+  if (!shutdown()) endProcessNow();
+}
+
+void StationApp::endProcessNow() {
+  std::fflush(nullptr);
+  std::_Exit(exitCode_);
+}
+
+bool StationApp::start() {
+  AppSettings loaded;
+  SetDefaultFileNames(loaded, ProgramFolder());
+  LoadSettings(loaded, *setup_.store);   // a first run keeps the defaults
+  if (setup_.store->holdsPortPaths()) {  // on Windows the port names are the devices
+    for (int i = 0; i < kPortCount; ++i) {
+      ports_.setDevicePath(static_cast<unsigned>(i), loaded.PortPaths[i]);
+    }
+  }
+  settings_.replace(std::move(loaded));
+  if (setup_.options.simulate && !startSimulator()) return false;
+
+  worker_ = std::make_unique<LinkWorker>(settings_, ports_, linkHost_, timing_);
+  MainWindowCallbacks callbacks;
+  callbacks.publishWindowHandle = [this] { linkHost_.publishMainWindow(); };
+  callbacks.saveSettings = [this] {
+    SaveSettings(settings_.snapshot(), *setup_.store, messages());
+  };
+  callbacks.endProcess = [this](int code) { linkHost_.endProcess(code); };
+  window_ = std::make_unique<MainWindow>(*worker_, settings_, messages(), std::move(callbacks));
+  linkHost_.relay().setTarget(window_.get());
+
+  if (!worker_->start()) {
+    messages().showMessage(threadFailureNotice());
+    window_.reset();
+    worker_.reset();
+    exitCode_ = 1;
+    return false;
+  }
+  settings_.update([](AppSettings& s) {
+    s.SerialSetup.DataBits = 8;
+    s.SerialSetup.FrameLength = 20;
+  });
+  worker_->RequestReconfigure();
+
+  if (setup_.options.screenshotAfterSeconds >= 0) {
+    snapshot_ = std::make_unique<WindowSnapshot>(
+        *window_, [this] { return window_->showsLiveValues(); },
+        setup_.options.screenshotAfterSeconds * 1000,
+        QString::fromStdString(setup_.options.screenshotPath),
+        [this](int code) {
+          exitCode_ = code;
+          window_->logic().onOk();
+        },
+        sinceStart_);
+  }
+  return true;
+}
+
+bool StationApp::startSimulator() {
+  const AppSettings s = settings_.snapshot();
+  std::string error;
+  if (setup_.startSimulator) {
+    simulator_ = setup_.startSimulator(s.DeviceID, s.SerialSetup.BaudRate, error);
+  } else {
+    error = "this build has no instrument simulator";
+  }
+  if (!simulator_) {
+    std::fprintf(stderr, "km8-station: --simulate: %s\n", error.c_str());
+    exitCode_ = 1;
+    return false;
+  }
+  // For this run only: the settings keep the port's own path.
+  ports_.setDevicePath(s.SerialSetup.PortIndex, simulator_->devicePath());
+  std::fprintf(stderr, "km8-station: simulated instrument %u at %u baud on COM%u (%s)\n",
+               unsigned{s.DeviceID}, unsigned{s.SerialSetup.BaudRate},
+               unsigned{s.SerialSetup.PortIndex} + 1u, simulator_->devicePath().c_str());
+  return true;
+}
+
+int StationApp::exec() {
+  window_->exec();
+  // A worker that would not stop (stuck in a driver call, say) must not keep the
+  // process alive: the window is gone, end here.
+  if (!shutdown()) endProcessNow();
+  return exitCode_;
+}
+
+bool StationApp::shutdown() {
+  if (abandoned_) return false;
+  if (!worker_) return true;
+  snapshot_.reset();
+  // Nobody is left to answer the worker's boxes; do not let one hold the wait up.
+  linkHost_.beginShutdown();
+  worker_->Stop();
+  const bool stopped = worker_->waitForExit(setup_.stopWait);
+  window_.reset();
+  if (!stopped) {
+    worker_->abandon();
+    (void)worker_.release();  // still in use by its thread until the process ends
+    abandoned_ = true;
+    return false;
+  }
+  worker_.reset();
+  simulator_.reset();
+  return true;
+}
+
+}  // namespace km8
