@@ -28,21 +28,52 @@ void QtLinkHost::postLinkDone() { QCoreApplication::postEvent(&relay_, new QEven
 
 void QtLinkHost::showBlockingMessage(const Message& message) {
   if (QThread::currentThread() == relay_.thread()) {
-    if (!closing_.load()) messages_.showMessage(message);
+    bool closing = false;
+    {
+      std::lock_guard lock(mutex_);
+      closing = closing_;
+    }
+    if (!closing) messages_.showMessage(message);
     return;
   }
-  if (closing_.load()) return;
-  // The worker waits here until the user has closed the box.
+  auto box = std::make_shared<PendingBox>(PendingBox{message});
+  {
+    std::lock_guard lock(mutex_);
+    if (closing_) return;
+    pending_.push_back(box);
+  }
   QMetaObject::invokeMethod(
-      &relay_,
-      [this, &message] {
-        if (!closing_.load()) messages_.showMessage(message);
-      },
-      Qt::BlockingQueuedConnection);
+      &relay_, [this] { showPendingBoxes(); }, Qt::QueuedConnection);
+  // The worker waits here until the user has closed the box.
+  std::unique_lock lock(mutex_);
+  boxClosed_.wait(lock, [&] { return box->closed || closing_; });
 }
 
-void QtLinkHost::serviceQueuedCalls() {
-  QCoreApplication::sendPostedEvents(&relay_, QEvent::MetaCall);
+void QtLinkHost::showPendingBoxes() {
+  for (;;) {
+    std::shared_ptr<PendingBox> box;
+    {
+      std::lock_guard lock(mutex_);
+      if (pending_.empty() || closing_) return;
+      box = pending_.front();
+      pending_.pop_front();
+    }
+    messages_.showMessage(box->message);
+    {
+      std::lock_guard lock(mutex_);
+      box->closed = true;
+    }
+    boxClosed_.notify_all();
+  }
+}
+
+void QtLinkHost::beginShutdown() {
+  {
+    std::lock_guard lock(mutex_);
+    closing_ = true;
+    pending_.clear();
+  }
+  boxClosed_.notify_all();
 }
 
 void QtLinkHost::endProcess(int exitCode) {

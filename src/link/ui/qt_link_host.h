@@ -5,6 +5,10 @@
 #include <QObject>
 #include <QPointer>
 #include <atomic>
+#include <condition_variable>
+#include <deque>
+#include <memory>
+#include <mutex>
 
 #include "app/message_box.h"
 #include "link/link_host.h"
@@ -27,8 +31,8 @@ class LinkEventRelay final : public QObject {
   QPointer<QObject> target_;
 };
 
-// Everything the worker calls is thread-safe: postEvent, an atomic flag, and a blocking
-// queued call that runs the box on the UI thread.
+// Everything the worker calls is thread-safe: postEvent, an atomic flag, and a box
+// handed to the UI thread through a locked queue, the worker waiting until it is closed.
 class QtLinkHost final : public LinkHost {
  public:
   // `messages` is used on the UI thread only. Construct on the UI thread.
@@ -41,12 +45,10 @@ class QtLinkHost final : public LinkHost {
   // On the main window's first timer tick.
   void publishMainWindow() { published_.store(true); }
 
-  // From now on the worker's boxes are dropped rather than shown: the window is gone and
-  // the UI thread is about to wait for the worker, so a box would only hold it up.
-  void beginShutdown() { closing_.store(true); }
-  // Runs the worker's calls queued on the UI thread (dropping their boxes); for the UI
-  // thread's wait for the worker.
-  void serviceQueuedCalls();
+  // From now on the worker's boxes are dropped rather than shown, and a worker waiting
+  // for one goes on at once: the window is gone and the UI thread is about to wait for
+  // the worker, so a box would only hold both up.
+  void beginShutdown();
 
   void postLinkDone() override;
   bool mainWindowPublished() const override { return published_.load(); }
@@ -54,10 +56,20 @@ class QtLinkHost final : public LinkHost {
   void endProcess(int exitCode) override;
 
  private:
+  struct PendingBox {
+    Message message;
+    bool closed = false;
+  };
+  void showPendingBoxes();  // UI thread
+
   MessageBoxHost& messages_;
   LinkEventRelay relay_;
   std::atomic<bool> published_{false};
-  std::atomic<bool> closing_{false};
+
+  std::mutex mutex_;  // guards what follows
+  std::condition_variable boxClosed_;
+  std::deque<std::shared_ptr<PendingBox>> pending_;
+  bool closing_ = false;
 };
 
 }  // namespace km8
