@@ -101,11 +101,8 @@ int SaveSettings(const AppSettings& settings, SettingsStore& store, MessageBoxHo
   }
   if (store.write(values)) return 1;
 
-  Message message;
-  message.text = kSaveFailedText;
-  message.caption = kSettingsCaption;
-  message.icon = MessageIcon::Error;
-  messages.showMessage(message);
+  messages.showMessage(
+      {.text = kSaveFailedText, .caption = kSettingsCaption, .icon = MessageIcon::Error});
   return 0;
 }
 

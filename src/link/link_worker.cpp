@@ -278,12 +278,11 @@ void LinkWorker::reopen(ModbusMaster& master) {
     return s.SerialSetup;
   });
   if (!master.Open(setup)) {
-    Message box;
-    box.text = portOpenFailedText(setup.PortIndex);
-    box.caption = kCaption;
-    box.icon = MessageIcon::Warning;
-    box.ownedByMainWindow = waitForMainWindow();
-    host_.showBlockingMessage(box);
+    const bool owned = waitForMainWindow();
+    host_.showBlockingMessage({.text = portOpenFailedText(setup.PortIndex),
+                               .caption = kCaption,
+                               .icon = MessageIcon::Warning,
+                               .ownedByMainWindow = owned});
   }
   // The request in the mailbox, if not yet answered, is carried out on the new port.
   if (!doneEvent_.isSet()) requestEvent_.set();
@@ -309,12 +308,10 @@ bool LinkWorker::waitForMainWindow() {
 }
 
 void LinkWorker::internalError() {
-  Message box;
-  box.text = kInternalError;
-  box.caption = kCaption;
-  box.icon = MessageIcon::Error;
-  box.ownedByMainWindow = host_.mainWindowPublished();
-  host_.showBlockingMessage(box);
+  host_.showBlockingMessage({.text = kInternalError,
+                             .caption = kCaption,
+                             .icon = MessageIcon::Error,
+                             .ownedByMainWindow = host_.mainWindowPublished()});
   host_.endProcess(0);
 }
 

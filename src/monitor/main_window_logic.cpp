@@ -6,31 +6,22 @@
 namespace km8 {
 
 Message exitQuestion() {
-  Message m;
-  m.text = "   Вийти з програми ?";
-  m.caption = "Увага";
-  m.buttons = MessageButtons::OkCancel;
-  m.icon = MessageIcon::Question;
-  return m;
+  return {.text = "   Вийти з програми ?",
+          .caption = "Увага",
+          .buttons = MessageButtons::OkCancel,
+          .icon = MessageIcon::Question};
 }
 
 Message wrongCodeNotice() {
-  Message m;
-  m.text = "Невiрний код доступу !";
-  m.caption = "Змiна уставок";
-  m.buttons = MessageButtons::Ok;
-  m.icon = MessageIcon::Warning;
-  return m;
+  return {
+      .text = "Невiрний код доступу !", .caption = "Змiна уставок", .icon = MessageIcon::Warning};
 }
 
 Message timerFailureNotice() {
-  Message m;
-  m.text = "Failed to create timer !";
-  m.caption = "KM410-8";
-  m.buttons = MessageButtons::Ok;
-  m.icon = MessageIcon::Error;
-  m.ownedByMainWindow = false;
-  return m;
+  return {.text = "Failed to create timer !",
+          .caption = "KM410-8",
+          .icon = MessageIcon::Error,
+          .ownedByMainWindow = false};
 }
 
 MainWindowLogic::MainWindowLogic(LinkMailbox& mailbox, SharedSettings& settings,

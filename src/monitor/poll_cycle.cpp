@@ -29,14 +29,11 @@ class ScopedFlag {
 }  // namespace
 
 Message linkFailurePrompt() {
-  Message m;
-  m.text = "   Вiдсутнiй зв'язок !";
-  m.caption = "Увага";
-  m.buttons = MessageButtons::RetryCancel;
-  m.icon = MessageIcon::Warning;
-  m.topmost = true;
-  m.ownedByMainWindow = true;
-  return m;
+  return {.text = "   Вiдсутнiй зв'язок !",
+          .caption = "Увага",
+          .buttons = MessageButtons::RetryCancel,
+          .icon = MessageIcon::Warning,
+          .topmost = true};
 }
 
 PollCycle::PollCycle(PollItems& items, LinkMailbox& mailbox, const SharedSettings& settings,
@@ -108,6 +105,13 @@ bool PollCycle::handleFeatureFailure(PollState state) {
   return true;
 }
 
+// A failed archive step the user did not retry ends the reading.
+void PollCycle::endArchiveReading() {
+  archive_->clearReadingActive();
+  archive_->clearAgePending();
+  archive_->onArchiveFailure();
+}
+
 void PollCycle::handleState(PollState state, bool success, ReplyBytes data) {
   switch (state) {
     case PollState::CurrentValuesLow:
@@ -135,9 +139,7 @@ void PollCycle::handleState(PollState state, bool success, ReplyBytes data) {
         archive_->clearAgePending();
         archive_->onArchiveAge(DecodeArchiveAge(data.first<4>()));
       } else {
-        archive_->clearReadingActive();
-        archive_->clearAgePending();
-        archive_->onArchiveFailure();
+        endArchiveReading();
       }
       items_.state = afterArchiveStep();
       break;
@@ -146,9 +148,7 @@ void PollCycle::handleState(PollState state, bool success, ReplyBytes data) {
         archive_->onFirstHalf(data.first(10));
         items_.state = PollState::ArchiveSecondHalf;
       } else {
-        archive_->clearReadingActive();
-        archive_->clearAgePending();
-        archive_->onArchiveFailure();
+        endArchiveReading();
         items_.state = limitsOrIdle();
       }
       break;
@@ -156,9 +156,7 @@ void PollCycle::handleState(PollState state, bool success, ReplyBytes data) {
       if (success) {
         archive_->onSecondHalf(data.first(8));
       } else {
-        archive_->clearReadingActive();
-        archive_->clearAgePending();
-        archive_->onArchiveFailure();
+        endArchiveReading();
       }
       items_.state = afterArchiveStep();
       break;

@@ -70,6 +70,7 @@ class PollCycle {
   void handleCurrentValuesLow(bool success, ReplyBytes data);
   void handleCurrentValuesHigh(bool success, ReplyBytes data);
   void handleChartLimits(bool success, ReplyBytes data);
+  void endArchiveReading();
   // Returns false when the dispatch ends here (retry or refused code).
   bool handleFeatureFailure(PollState state);
   PollState limitsOrIdle() const;

@@ -14,12 +14,7 @@ namespace km8 {
 namespace {
 
 Message threadFailureNotice() {
-  Message m;
-  m.text = "Cannot create thread";
-  m.caption = "KM410-8";
-  m.buttons = MessageButtons::Ok;
-  m.icon = MessageIcon::Error;
-  return m;
+  return {.text = "Cannot create thread", .caption = "KM410-8", .icon = MessageIcon::Error};
 }
 
 }  // namespace
