@@ -92,6 +92,7 @@ void LinkWorker::SubmitRequest(const LinkRequest& request) {
   {
     std::lock_guard lock(mailboxMutex_);
     request_ = request;
+    outstanding_ = true;
     // The outgoing bytes are copied, so the caller's buffer is free again at once and
     // a repeat after a reopening sends exactly what was submitted.
     const std::size_t n = request.data ? outgoingBytes(request) : 0;
@@ -262,6 +263,7 @@ void LinkWorker::complete(const Results& results) {
   {
     std::lock_guard lock(mailboxMutex_);
     results_ = results;
+    outstanding_ = false;
   }
   requestEvent_.reset();
   doneEvent_.set();
@@ -284,8 +286,15 @@ void LinkWorker::reopen(ModbusMaster& master) {
                                .icon = MessageIcon::Warning,
                                .ownedByMainWindow = owned});
   }
-  // The request in the mailbox, if not yet answered, is carried out on the new port.
-  if (!doneEvent_.isSet()) requestEvent_.set();
+  // A request not yet answered is carried out (again) on the new port. One that was
+  // answered is never sent twice, even when its reply has already been taken: a repeated
+  // write would program the instrument a second time.
+  bool repeat = false;
+  {
+    std::lock_guard lock(mailboxMutex_);
+    repeat = outstanding_;
+  }
+  if (repeat) requestEvent_.set();
   attemptCount_ = failedAttempts_ = remainingPauseMs_ = 0;
 }
 

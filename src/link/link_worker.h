@@ -97,6 +97,7 @@ class LinkWorker final : public LinkMailbox {
   // The mailbox and the results, each written by one thread and read by the other.
   mutable std::mutex mailboxMutex_;
   LinkRequest request_;
+  bool outstanding_ = true;  // submitted and not yet completed (at start: the empty request)
   std::array<std::uint8_t, 256> requestData_{};  // copy of the caller's outgoing bytes
   Results results_;
 
