@@ -8,6 +8,7 @@
 #include "config/settings.h"
 #include "config/settings_store_win32.h"
 #include "support/settings_fakes.h"
+#include "win32/served_ports.h"
 
 namespace km8 {
 namespace {
@@ -42,7 +43,17 @@ struct RawValue {
 
 class Registry : public ::testing::Test {
  protected:
-  void SetUp() override { deleteKeys(); }
+  void SetUp() override {
+    deleteKeys();
+    // Wine's user may write everywhere; on Windows the machine's root needs an elevated
+    // prompt, without which every save here would land in the user's key.
+    HKEY key = nullptr;
+    if (RegCreateKeyExA(HKEY_LOCAL_MACHINE, kTestKey, 0, nullptr, REG_OPTION_NON_VOLATILE,
+                        KEY_SET_VALUE, nullptr, &key, nullptr) != ERROR_SUCCESS)
+      KM8_SKIP_OR_FAIL("HKEY_LOCAL_MACHINE is not writable here: run the tests elevated");
+    RegCloseKey(key);
+    deleteKeys();
+  }
   void TearDown() override { deleteKeys(); }
 
   static void deleteKeys() {
