@@ -60,11 +60,13 @@ fi
 cmake --build "$host" --target km8-sim km8-line-responder -j "$jobs"
 
 stage "wineboot"
+if [[ -d "$WINEPREFIX" ]]; then wineserver -k >/dev/null 2>&1 || true; fi
 rm -rf "$WINEPREFIX"
 mkdir -p "$WINEPREFIX"
 # A persistent server keeps the prefix's services running between the test programs:
 # a restart would run the mount manager again, which points COM ports at /dev/ttyS*.
-wineserver -p >/dev/null 2>&1
+# It is killed at exit, and ends by itself after ten idle minutes should this script be.
+wineserver -p600 >/dev/null 2>&1
 wineboot -i >/dev/null 2>&1
 rm -f "$WINEPREFIX"/dosdevices/com*
 
@@ -93,4 +95,4 @@ export KM8_NO_SKIPS=1
 ls -l "$dosdevices" | sed -n 's/.* \(com[0-9]* -> .*\)/  \1/p'
 
 stage "tests"
-ctest --test-dir "$build" --output-on-failure --timeout 600
+ctest --test-dir "$build" --output-on-failure --timeout 300
