@@ -1,22 +1,98 @@
 #!/usr/bin/env bash
 # Cross-compiles the core, the simulator where it applies and the core's tests for
 # Windows with mingw-w64, and runs the tests under wine in a fresh prefix kept under
-# the build folder.
+# the build folder. COM1 and COM2 of the prefix are pseudo-terminals whose far ends are
+# played from the tests' scripts by km8-line-responder, COM3 one served by km8-sim;
+# both run natively and are stopped, with wineserver, whatever happens.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
 jobs=$(nproc 2>/dev/null || echo 2)
 build=build-win
-
-cmake -S . -B "$build" -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64.cmake \
-  -DCMAKE_BUILD_TYPE=Release -DKM8_BUILD_UI=OFF >/dev/null
-cmake --build "$build" -j "$jobs"
-
 export WINEPREFIX="$PWD/$build/wineprefix"
 export WINEDEBUG=-all
 export WINEDLLOVERRIDES="mscoree,mshtml="
-rm -rf "$WINEPREFIX"
-wineboot -i >/dev/null 2>&1
-trap 'wineserver -k >/dev/null 2>&1 || true' EXIT
 
-ctest --test-dir "$build" --output-on-failure --timeout 600
+timings=()
+stage_name=""
+stage_start=$SECONDS
+stage() {
+  finish_stage
+  stage_name=$1
+  stage_start=$SECONDS
+  printf -- '--- %s\n' "$1"
+}
+finish_stage() {
+  if [[ -n "$stage_name" ]]; then
+    timings+=("$(printf '%-16s %4ds' "$stage_name" $((SECONDS - stage_start)))")
+  fi
+  stage_name=""
+}
+
+helpers=()
+cleanup() {
+  local status=$?
+  finish_stage
+  for pid in "${helpers[@]}"; do kill "$pid" 2>/dev/null || true; done
+  for pid in "${helpers[@]}"; do wait "$pid" 2>/dev/null || true; done
+  if [[ -d "$WINEPREFIX" ]]; then wineserver -k >/dev/null 2>&1 || true; fi
+  printf -- '--- Windows stage timings\n'
+  printf '  %s\n' "${timings[@]}"
+  exit "$status"
+}
+trap cleanup EXIT
+
+stage "configure"
+cmake --preset mingw >/dev/null
+
+stage "build"
+cmake --build --preset mingw -j "$jobs"
+
+stage "native helpers"
+# The native build serves when it exists (scripts/test.sh makes it first); otherwise a
+# small one of its own, without Qt.
+if [[ -f build/CMakeCache.txt ]] && grep -q '^KM8_BUILD_TESTS:BOOL=ON' build/CMakeCache.txt; then
+  host=build
+else
+  host="$build/host"
+  cmake -S . -B "$host" -DCMAKE_BUILD_TYPE=Release -DKM8_BUILD_UI=OFF >/dev/null
+fi
+cmake --build "$host" --target km8-sim km8-line-responder -j "$jobs"
+
+stage "wineboot"
+if [[ -d "$WINEPREFIX" ]]; then wineserver -k >/dev/null 2>&1 || true; fi
+rm -rf "$WINEPREFIX"
+mkdir -p "$WINEPREFIX"
+# A persistent server keeps the prefix's services running between the test programs:
+# a restart would run the mount manager again, which points COM ports at /dev/ttyS*.
+# It is killed at exit, and ends by itself after ten idle minutes should this script be.
+wineserver -p600 >/dev/null 2>&1
+wineboot -i >/dev/null 2>&1
+rm -f "$WINEPREFIX"/dosdevices/com*
+
+stage "serve ports"
+dosdevices="$WINEPREFIX/dosdevices"
+"$host/tests/km8-line-responder" --line "COM1=$dosdevices/com1" --line "COM2=$dosdevices/com2" \
+  </dev/null >"$build/line-responder.log" 2>&1 &
+helpers+=($!)
+"$host/sim/km8-sim" --link "$dosdevices/com3" </dev/null >"$build/km8-sim.log" 2>&1 &
+helpers+=($!)
+for _ in $(seq 100); do
+  grep -q '^port ' "$build/line-responder.log" 2>/dev/null && [[ -L "$dosdevices/com3" ]] && break
+  sleep 0.1
+done
+port=$(sed -n 's/^port //p' "$build/line-responder.log")
+if [[ -z "$port" || ! -L "$dosdevices/com3" ]]; then
+  echo "the native line servers did not start:" >&2
+  cat "$build/line-responder.log" "$build/km8-sim.log" >&2
+  exit 1
+fi
+export KM8_LINE_RESPONDER="127.0.0.1:$port"
+export KM8_SCRIPTED_PORTS=COM1,COM2
+export KM8_SIMULATOR_PORT=COM3
+export KM8_MISSING_PORT=COM9
+export KM8_NO_SKIPS=1
+ls -l "$dosdevices" | sed -n 's/.* \(com[0-9]* -> .*\)/  \1/p'
+
+stage "tests"
+ctest --test-dir "$build" --output-on-failure --timeout 300

@@ -4,14 +4,6 @@
 
 namespace km8 {
 
-PortMap::PortMap() {
-#ifdef _WIN32
-  for (int i = 0; i < kPortCount; ++i) paths_[i] = "COM" + std::to_string(i + 1);
-#else
-  paths_ = AppSettings::DefaultPortPaths();
-#endif
-}
-
 PortMap::PortMap(const std::array<std::string, kPortCount>& paths) : paths_(paths) {}
 
 std::string PortMap::devicePath(unsigned index) const {

@@ -13,10 +13,29 @@ namespace {
 // missing port does not spin.
 constexpr DWORD kClosedPortDelayMs = 20;
 
+// Windows refuses a second opening of a COM port by itself, as the port is opened
+// without sharing; wine does not enforce sharing on devices. A named object per port,
+// held while it is open, refuses a second opener there too (another station, or another
+// SerialPort in this process). Null when the port is already claimed.
+HANDLE claimPort(const std::string& device) {
+  std::string name = "Global\\km8-serial-port-";
+  for (const char c : device) {
+    const char upper = c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c;
+    name += upper == '\\' ? '_' : upper;
+  }
+  const HANDLE claim = ::CreateEventA(nullptr, TRUE, FALSE, name.c_str());
+  if (claim && ::GetLastError() == ERROR_ALREADY_EXISTS) {
+    ::CloseHandle(claim);
+    return nullptr;
+  }
+  return claim;
+}
+
 }  // namespace
 
 struct SerialPort::Backend {
   HANDLE handle = INVALID_HANDLE_VALUE;
+  HANDLE claim = nullptr;
 };
 
 SerialPort::SerialPort(const PortMap& ports)
@@ -34,9 +53,14 @@ int SerialPort::Open(const SerialSetup& setup) {
   const std::string name = ports_.devicePath(setup.PortIndex);
   if (name.empty()) return 0;
 
+  backend_->claim = claimPort(name);
+  if (!backend_->claim) return 0;
   const HANDLE handle = ::CreateFileA(name.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr,
                                       OPEN_EXISTING, 0, nullptr);
-  if (handle == INVALID_HANDLE_VALUE) return 0;
+  if (handle == INVALID_HANDLE_VALUE) {
+    Close();
+    return 0;
+  }
   backend_->handle = handle;
 
   readLength_ = setup.FrameLength;
@@ -87,6 +111,8 @@ int SerialPort::Open(const SerialSetup& setup) {
 void SerialPort::Close() {
   if (backend_->handle != INVALID_HANDLE_VALUE) ::CloseHandle(backend_->handle);
   backend_->handle = INVALID_HANDLE_VALUE;
+  if (backend_->claim) ::CloseHandle(backend_->claim);
+  backend_->claim = nullptr;
 }
 
 void SerialPort::discardInput() {

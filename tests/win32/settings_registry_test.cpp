@@ -8,6 +8,7 @@
 #include "config/settings.h"
 #include "config/settings_store_win32.h"
 #include "support/settings_fakes.h"
+#include "win32/served_ports.h"
 
 namespace km8 {
 namespace {
@@ -42,7 +43,17 @@ struct RawValue {
 
 class Registry : public ::testing::Test {
  protected:
-  void SetUp() override { deleteKeys(); }
+  void SetUp() override {
+    deleteKeys();
+    // Wine's user may write everywhere; on Windows the machine's root needs an elevated
+    // prompt, without which every save here would land in the user's key.
+    HKEY key = nullptr;
+    if (RegCreateKeyExA(HKEY_LOCAL_MACHINE, kTestKey, 0, nullptr, REG_OPTION_NON_VOLATILE,
+                        KEY_SET_VALUE, nullptr, &key, nullptr) != ERROR_SUCCESS)
+      KM8_SKIP_OR_FAIL("HKEY_LOCAL_MACHINE is not writable here: run the tests elevated");
+    RegCloseKey(key);
+    deleteKeys();
+  }
   void TearDown() override { deleteKeys(); }
 
   static void deleteKeys() {
@@ -159,6 +170,34 @@ TEST_F(Registry, SaveWritesTheFourteenValuesWithTheirTypesAndWidths) {
   AppSettings loaded;
   EXPECT_NE(LoadSettings(loaded, store_), 0);
   EXPECT_EQ(loaded, s);
+}
+
+TEST_F(Registry, FileNamesKeepTheirLettersThroughTheAnsiFunctions) {
+  // The executable's manifest makes UTF-8 the ANSI code page, the encoding of the
+  // core's strings; under another code page the Cyrillic letters would be mangled.
+  ASSERT_EQ(GetACP(), static_cast<UINT>(CP_UTF8));
+  AppSettings s = ChangedSettings();
+  s.PortPaths = AppSettings::DefaultPortPaths();
+  ASSERT_NE(SaveSettings(s, store_, messages_), 0);
+
+  // Another program reading the value sees the same letters.
+  HKEY key = nullptr;
+  ASSERT_EQ(RegOpenKeyExA(HKEY_LOCAL_MACHINE, kTestKey, 0, KEY_QUERY_VALUE, &key), ERROR_SUCCESS);
+  wchar_t stored[600] = {};
+  DWORD size = sizeof stored;
+  const LONG rc = RegQueryValueExW(key, L"TextFileName", nullptr, nullptr,
+                                   reinterpret_cast<BYTE*>(stored), &size);
+  RegCloseKey(key);
+  ASSERT_EQ(rc, ERROR_SUCCESS);
+  wchar_t expected[600] = {};
+  ASSERT_GT(
+      MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, s.TextFileName.c_str(), -1, expected, 600),
+      0);
+  EXPECT_EQ(std::wstring(stored), std::wstring(expected));
+
+  AppSettings loaded;
+  ASSERT_NE(LoadSettings(loaded, store_), 0);
+  EXPECT_EQ(loaded.TextFileName, s.TextFileName);
 }
 
 TEST_F(Registry, ValuesAreCutToWidthAndMalformedOnesIgnored) {
