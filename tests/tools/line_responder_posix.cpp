@@ -237,13 +237,13 @@ int main(int argc, char** argv) {
     if (arg == "--port" && i + 1 < argc) {
       port = static_cast<unsigned>(std::stoul(argv[++i]));
     } else if (arg == "--line" && i + 1 < argc) {
-      const std::string line = argv[++i];
-      const auto equals = line.find('=');
+      const std::string mapping = argv[++i];
+      const auto equals = mapping.find('=');
       if (equals == std::string::npos) {
         usage();
         return 2;
       }
-      responder.lines[line.substr(0, equals)].link = line.substr(equals + 1);
+      responder.lines[mapping.substr(0, equals)].link = mapping.substr(equals + 1);
     } else {
       usage();
       return arg == "--help" || arg == "-h" ? 0 : 2;
