@@ -211,7 +211,7 @@ TEST_F(LinkWorkerTest, AReconfigurationDuringAPauseCancelsTheRestOfIt) {
   startWorker();
   settings.set(&AppSettings::PollDelay, 1000);
   std::atomic<int> slices{0};
-  timing.setOnSleep([&](unsigned ms) {
+  const auto hook = timing.onSleep([&](unsigned ms) {
     if (ms == 200 && ++slices == 2) worker->RequestReconfigure();
   });
   settings.update([](AppSettings& s) { s.SerialSetup.TotalTimeoutMs = 999; });
@@ -325,7 +325,7 @@ TEST_F(LinkWorkerTest, AMissingPortIsReportedWithItsNumberAndTheWorkerGoesOn) {
 TEST_F(LinkWorkerTest, RequestReconfigureWaitsForTheWorkersEvents) {
   worker = std::make_unique<LinkWorker>(settings, ports, host, timing);
   std::atomic<int> steps{0};
-  timing.setOnSleep([&](unsigned ms) {
+  const auto hook = timing.onSleep([&](unsigned ms) {
     if (ms == 200 && ++steps == 3) {
       ASSERT_TRUE(worker->start());
       while (!worker->eventsCreated()) std::this_thread::yield();
@@ -372,10 +372,10 @@ TEST_F(LinkWorkerTest, StopIsNoticedWhileRetryingASilentInstrument) {
 
 TEST_F(LinkWorkerTest, ALateReplyIsNotTakenForTheNextTransaction) {
   settings.set(&AppSettings::Timeouts, 1);
-  settings.set(&AppSettings::PollDelay, 400);
+  settings.set(&AppSettings::PollDelay, 1000);  // the late reply lands during the pause
   const Bytes secondReply = withCrc({0x01, 0x04, 0x0A, 9, 0, 9, 0, 9, 0, 9, 0, 9, 0});
-  serve([&](int n, const Bytes&) {
-    if (n == 1) return LineAnswer{kReadReply, 300ms};  // after the 213 ms time-out
+  serve([secondReply](int n, const Bytes&) {
+    if (n == 1) return LineAnswer{kReadReply, 600ms};  // well after the 213 ms time-out
     return LineAnswer{secondReply};
   });
   // Real time: the pause must really let the late reply land.

@@ -6,6 +6,7 @@
 #include <chrono>
 #include <condition_variable>
 #include <functional>
+#include <memory>
 #include <mutex>
 #include <string>
 #include <vector>
@@ -53,10 +54,12 @@ class LoggingTiming final : public LinkTiming {
  public:
   explicit LoggingTiming(WorkerLog& log, unsigned divisor = 20) : log_(log), divisor_(divisor) {}
 
-  // Called on the sleeping thread after each logged sleep, with its length.
-  void setOnSleep(std::function<void(unsigned ms)> hook) {
-    std::lock_guard lock(mutex_);
-    onSleep_ = std::move(hook);
+  // Calls hook on the sleeping thread after each logged sleep, with its length, until
+  // the returned guard goes (declare it after whatever the hook uses).
+  [[nodiscard]] auto onSleep(std::function<void(unsigned ms)> hook) {
+    setOnSleep(std::move(hook));
+    auto clear = [this](LoggingTiming*) { setOnSleep(nullptr); };
+    return std::unique_ptr<LoggingTiming, decltype(clear)>(this, clear);
   }
 
   void sleepMs(unsigned ms) override {
@@ -75,6 +78,11 @@ class LoggingTiming final : public LinkTiming {
   }
 
  private:
+  void setOnSleep(std::function<void(unsigned)> hook) {
+    std::lock_guard lock(mutex_);
+    onSleep_ = std::move(hook);
+  }
+
   WorkerLog& log_;
   unsigned divisor_;
   RealLinkTiming real_;
