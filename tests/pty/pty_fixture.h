@@ -3,13 +3,13 @@
 #pragma once
 
 #include <array>
-#include <chrono>
 #include <memory>
 #include <string>
 
 #include "config/serial_setup.h"
 #include "link/port_map.h"
 #include "support/pty_pair.h"
+#include "support/stopwatch.h"
 
 namespace km8::test {
 
@@ -37,17 +37,5 @@ inline SerialSetup lineSetup(std::uint8_t portIndex, std::uint32_t frameLength =
   s.BaudRate = baud;
   return s;
 }
-
-class Stopwatch {
- public:
-  long long ms() const {
-    return std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() -
-                                                                 start_)
-        .count();
-  }
-
- private:
-  std::chrono::steady_clock::time_point start_ = std::chrono::steady_clock::now();
-};
 
 }  // namespace km8::test

@@ -2,13 +2,13 @@
 // maps them to pseudo-terminals served natively and says so in the environment.
 #pragma once
 
-#include <chrono>
 #include <cstdint>
 #include <optional>
 #include <string>
 #include <vector>
 
 #include "config/serial_setup.h"
+#include "support/stopwatch.h"
 
 namespace km8::test {
 
@@ -32,18 +32,6 @@ std::uint8_t portIndexOf(const std::string& name);
 // A block for one of the served ports; the total time-out is the one the tests wait on.
 SerialSetup lineSetup(const std::string& port, std::uint32_t frameLength = 20,
                       std::uint32_t totalMs = 500, std::uint32_t baud = 19200);
-
-class Stopwatch {
- public:
-  long long ms() const {
-    return std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() -
-                                                                 start_)
-        .count();
-  }
-
- private:
-  std::chrono::steady_clock::time_point start_ = std::chrono::steady_clock::now();
-};
 
 }  // namespace km8::test
 
