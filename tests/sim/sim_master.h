@@ -14,17 +14,12 @@
 
 #include "crc16.h"
 #include "instrument.h"
+#include "support/modbus_bytes.h"
 
 namespace km8::simtest {
 
-using Bytes = std::vector<std::uint8_t>;
-
-inline Bytes withCrc(Bytes frame) {
-  const std::uint16_t crc = Crc16(frame.data(), frame.size());
-  frame.push_back(static_cast<std::uint8_t>(crc & 0xFF));
-  frame.push_back(static_cast<std::uint8_t>(crc >> 8));
-  return frame;
-}
+using test::Bytes;
+using test::withCrc;
 
 inline bool crcOk(const Bytes& frame) {
   if (frame.size() < 3) return false;
