@@ -37,25 +37,6 @@ MainWindowLogic::MainWindowLogic(LinkMailbox& mailbox, SharedSettings& settings,
   items_.chartChannel = std::min<int>(settings.get(&AppSettings::GraphChannel), kAllChannels);
 }
 
-void MainWindowLogic::attachChart(ChartOps& chart) {
-  chart_ = &chart;
-  poll_.attachChart(chart);
-}
-
-void MainWindowLogic::attachSetpointReport(SetpointReportHooks& report) {
-  poll_.attachSetpointReport(report);
-}
-
-void MainWindowLogic::attachArchiveReading(ArchiveReadingHooks& archive) {
-  archive_ = &archive;
-  poll_.attachArchiveReading(archive);
-}
-
-void MainWindowLogic::attachSetpointProgramming(SetpointProgrammingHooks& programming) {
-  programming_ = &programming;
-  poll_.attachSetpointProgramming(programming);
-}
-
 bool MainWindowLogic::initialise() {
   if (!featureWindows_->createFeatureWindows()) {
     if (callbacks_.endProcess) callbacks_.endProcess(0);
@@ -67,9 +48,9 @@ bool MainWindowLogic::initialise() {
     return false;
   }
   featureWindows_->centreFeatureWindows();
-  chart_->SetUpChart();
-  chart_->ApplyChartSpan();
-  chart_->UpdateChart(items_.chartChannel);
+  poll_.chart().SetUpChart();
+  poll_.chart().ApplyChartSpan();
+  poll_.chart().UpdateChart(items_.chartChannel);
   return true;
 }
 
@@ -83,20 +64,20 @@ void MainWindowLogic::onTimer(int timerId) {
   display_.TransferLedTick();
   // Each flag is cleared before its work starts: the work may run a nested loop in
   // which this handler runs again.
-  if (archive_->takeTextExportPending()) {
-    archive_->runTextExport();
+  if (poll_.archive().takeTextExportPending()) {
+    poll_.archive().runTextExport();
     window_.BringToFront();
-    archive_->activateListWindow();
+    poll_.archive().activateListWindow();
   }
-  if (archive_->takeDatabaseExportPending()) {
-    archive_->runDatabaseExport();
+  if (poll_.archive().takeDatabaseExportPending()) {
+    poll_.archive().runDatabaseExport();
     window_.BringToFront();
-    archive_->activateListWindow();
+    poll_.archive().activateListWindow();
   }
-  if (programming_->programmingPending() && programming_->blockOffset() > 70) {
-    programming_->runPhaseHandOff();
+  if (poll_.programming().programmingPending() && poll_.programming().blockOffset() > 70) {
+    poll_.programming().runPhaseHandOff();
   }
-  if (programming_->takeWrongCodeNotice()) {
+  if (poll_.programming().takeWrongCodeNotice()) {
     window_.BringToFront();
     messages_.showMessage(wrongCodeNotice());
   }
@@ -119,7 +100,7 @@ void MainWindowLogic::onGraphChannelButton(int controlId) {
   if (selection < 0) return;
   poll_.selectGraphChannel(selection);
   settings_.set(&AppSettings::GraphChannel, static_cast<std::uint8_t>(selection));
-  chart_->UpdateChart(selection);
+  poll_.chart().UpdateChart(selection);
 }
 
 void MainWindowLogic::onCancel() {

@@ -68,10 +68,12 @@ class MainWindowLogic {
   MainWindowLogic& operator=(const MainWindowLogic&) = delete;
 
   // Features come with their own objects, which must outlive this one.
-  void attachChart(ChartOps& chart);
-  void attachSetpointReport(SetpointReportHooks& report);
-  void attachArchiveReading(ArchiveReadingHooks& archive);
-  void attachSetpointProgramming(SetpointProgrammingHooks& programming);
+  void attachChart(ChartOps& chart) { poll_.attachChart(chart); }
+  void attachSetpointReport(SetpointReportHooks& report) { poll_.attachSetpointReport(report); }
+  void attachArchiveReading(ArchiveReadingHooks& archive) { poll_.attachArchiveReading(archive); }
+  void attachSetpointProgramming(SetpointProgrammingHooks& programming) {
+    poll_.attachSetpointProgramming(programming);
+  }
   void attachFeatureWindows(FeatureWindows& windows) { featureWindows_ = &windows; }
 
   // After the dialog's own set-up (controls, icon, system menu): feature windows, timer,
@@ -98,13 +100,7 @@ class MainWindowLogic {
   LiveDisplay display_;
   PollCycle poll_;
 
-  NullChart nullChart_;
-  NullArchiveReading nullArchive_;
-  NullSetpointProgramming nullProgramming_;
   NullFeatureWindows nullWindows_;
-  ChartOps* chart_ = &nullChart_;
-  ArchiveReadingHooks* archive_ = &nullArchive_;
-  SetpointProgrammingHooks* programming_ = &nullProgramming_;
   FeatureWindows* featureWindows_ = &nullWindows_;
 
   bool handlePublished_ = false;

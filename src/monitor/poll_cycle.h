@@ -62,6 +62,11 @@ class PollCycle {
   bool discardOutstandingReply(Feature feature);
   void resetArchiveFailureCount() { items_.archiveFailureCount = 0; }
 
+  // The attached features (or their do-nothing stand-ins), for the main window's timer.
+  ChartOps& chart() { return *chart_; }
+  ArchiveReadingHooks& archive() { return *archive_; }
+  SetpointProgrammingHooks& programming() { return *programming_; }
+
   PollState state() const { return items_.state; }
   const PollItems& items() const { return items_; }
 
