@@ -8,8 +8,8 @@
 #include <memory>
 #include <vector>
 
-#include "app/sample_ring.h"
-#include "app/ui/strip_chart_widget.h"
+#include "controls/sample_ring.h"
+#include "controls/ui/strip_chart_widget.h"
 
 namespace {
 

@@ -4,7 +4,7 @@
 
 #include <array>
 
-#include "app/display_controls.h"
+#include "controls/display_controls.h"
 #include "monitor/display_hooks.h"
 #include "monitor/poll_items.h"
 

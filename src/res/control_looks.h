@@ -5,7 +5,7 @@
 #include <span>
 #include <variant>
 
-#include "app/display_controls.h"
+#include "controls/display_controls.h"
 
 namespace km8 {
 

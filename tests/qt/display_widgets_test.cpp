@@ -4,11 +4,11 @@
 #include <cmath>
 #include <limits>
 
-#include "app/ui/caption_label_widget.h"
-#include "app/ui/color_ref.h"
-#include "app/ui/round_led_widget.h"
-#include "app/ui/segment_text.h"
-#include "app/ui/seven_segment_widget.h"
+#include "controls/ui/caption_label_widget.h"
+#include "controls/ui/color_ref.h"
+#include "controls/ui/round_led_widget.h"
+#include "controls/ui/segment_text.h"
+#include "controls/ui/seven_segment_widget.h"
 #include "qt/pixel_checks.h"
 
 namespace km8 {

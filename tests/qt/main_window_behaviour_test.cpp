@@ -8,8 +8,8 @@
 #include <QTest>
 #include <filesystem>
 
-#include "app/ui/round_led_widget.h"
-#include "app/ui/seven_segment_widget.h"
+#include "controls/ui/round_led_widget.h"
+#include "controls/ui/seven_segment_widget.h"
 #include "config/settings.h"
 #include "config/settings_store_posix.h"
 #include "monitor/ui/main_window.h"

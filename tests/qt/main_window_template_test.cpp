@@ -11,12 +11,12 @@
 #include <cmath>
 #include <map>
 
-#include "app/ui/caption_label_widget.h"
-#include "app/ui/color_ref.h"
+#include "controls/ui/caption_label_widget.h"
+#include "controls/ui/color_ref.h"
 #include "app/ui/dialog_builder.h"
-#include "app/ui/round_led_widget.h"
-#include "app/ui/seven_segment_widget.h"
-#include "app/ui/strip_chart_widget.h"
+#include "controls/ui/round_led_widget.h"
+#include "controls/ui/seven_segment_widget.h"
+#include "controls/ui/strip_chart_widget.h"
 #include "monitor/ui/main_window.h"
 #include "res/dialog_template.h"
 #include "support/fake_link_mailbox.h"

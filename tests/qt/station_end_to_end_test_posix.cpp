@@ -10,8 +10,8 @@
 #include <functional>
 
 #include "app/ui/in_process_simulator.h"
-#include "app/ui/round_led_widget.h"
-#include "app/ui/seven_segment_widget.h"
+#include "controls/ui/round_led_widget.h"
+#include "controls/ui/seven_segment_widget.h"
 #include "app/ui/station_app.h"
 #include "config/settings.h"
 #include "config/settings_store_posix.h"

@@ -6,8 +6,8 @@
 #include <cmath>
 #include <limits>
 
-#include "app/ui/color_ref.h"
-#include "app/ui/strip_chart_widget.h"
+#include "controls/ui/color_ref.h"
+#include "controls/ui/strip_chart_widget.h"
 #include "qt/pixel_checks.h"
 
 namespace km8 {

@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "app/ui/strip_chart_widget.h"
+#include "controls/ui/strip_chart_widget.h"
 #include "qt/pixel_checks.h"
 
 namespace km8 {

@@ -7,7 +7,7 @@
 #include <memory>
 #include <string>
 
-#include "app/display_controls.h"
+#include "controls/display_controls.h"
 #include "event_log.h"
 #include "monitor/live_display.h"
 

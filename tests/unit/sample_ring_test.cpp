@@ -1,4 +1,4 @@
-#include "app/sample_ring.h"
+#include "controls/sample_ring.h"
 
 #include <gtest/gtest.h>
 

@@ -14,11 +14,11 @@
 #include <QRadioButton>
 #include <QTreeWidget>
 
-#include "app/ui/caption_label_widget.h"
-#include "app/ui/control_font.h"
-#include "app/ui/round_led_widget.h"
-#include "app/ui/seven_segment_widget.h"
-#include "app/ui/strip_chart_widget.h"
+#include "controls/ui/caption_label_widget.h"
+#include "controls/ui/control_font.h"
+#include "controls/ui/round_led_widget.h"
+#include "controls/ui/seven_segment_widget.h"
+#include "controls/ui/strip_chart_widget.h"
 
 namespace km8 {
 namespace {

@@ -1,9 +1,9 @@
-#include "app/ui/caption_label_widget.h"
+#include "controls/ui/caption_label_widget.h"
 
 #include <QPainter>
 
-#include "app/ui/color_ref.h"
-#include "app/ui/control_font.h"
+#include "controls/ui/color_ref.h"
+#include "controls/ui/control_font.h"
 
 namespace km8 {
 

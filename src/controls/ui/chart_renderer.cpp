@@ -1,11 +1,11 @@
-#include "app/ui/chart_renderer.h"
+#include "controls/ui/chart_renderer.h"
 
 #include <QDateTime>
 #include <QFontMetrics>
 #include <algorithm>
 #include <cmath>
 
-#include "app/ui/color_ref.h"
+#include "controls/ui/color_ref.h"
 
 namespace km8 {
 

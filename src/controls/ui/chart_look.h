@@ -7,7 +7,7 @@
 #include <QString>
 #include <array>
 
-#include "app/display_controls.h"
+#include "controls/display_controls.h"
 
 namespace km8 {
 

@@ -1,9 +1,9 @@
-#include "app/ui/round_led_widget.h"
+#include "controls/ui/round_led_widget.h"
 
 #include <QPainter>
 #include <algorithm>
 
-#include "app/ui/color_ref.h"
+#include "controls/ui/color_ref.h"
 
 namespace km8 {
 

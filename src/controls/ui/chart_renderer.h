@@ -12,8 +12,8 @@
 #include <cstdint>
 #include <vector>
 
-#include "app/sample_ring.h"
-#include "app/ui/chart_look.h"
+#include "controls/sample_ring.h"
+#include "controls/ui/chart_look.h"
 
 namespace km8 {
 

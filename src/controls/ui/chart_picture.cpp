@@ -1,11 +1,11 @@
-#include "app/ui/chart_picture.h"
+#include "controls/ui/chart_picture.h"
 
 #include <QClipboard>
 #include <QGuiApplication>
 #include <QImageWriter>
 #include <algorithm>
 
-#include "app/display_controls.h"
+#include "controls/display_controls.h"
 
 namespace km8 {
 

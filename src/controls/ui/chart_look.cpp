@@ -1,6 +1,6 @@
-#include "app/ui/chart_look.h"
+#include "controls/ui/chart_look.h"
 
-#include "app/ui/control_font.h"
+#include "controls/ui/control_font.h"
 
 namespace km8 {
 

@@ -1,4 +1,4 @@
-#include "app/ui/strip_chart_widget.h"
+#include "controls/ui/strip_chart_widget.h"
 
 #include <QDateTime>
 #include <QMouseEvent>
@@ -13,7 +13,7 @@
 #include <new>
 #include <stdexcept>
 
-#include "app/ui/chart_picture.h"
+#include "controls/ui/chart_picture.h"
 
 namespace km8 {
 

@@ -1,4 +1,4 @@
-#include "app/ui/control_font.h"
+#include "controls/ui/control_font.h"
 
 #include <QFontDatabase>
 

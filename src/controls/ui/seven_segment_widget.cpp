@@ -1,12 +1,12 @@
-#include "app/ui/seven_segment_widget.h"
+#include "controls/ui/seven_segment_widget.h"
 
 #include <QPainter>
 #include <QPainterPath>
 #include <algorithm>
 #include <cmath>
 
-#include "app/ui/color_ref.h"
-#include "app/ui/segment_text.h"
+#include "controls/ui/color_ref.h"
+#include "controls/ui/segment_text.h"
 
 namespace km8 {
 

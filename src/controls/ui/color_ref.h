@@ -4,7 +4,7 @@
 
 #include <QColor>
 
-#include "app/display_controls.h"
+#include "controls/display_controls.h"
 
 namespace km8 {
 

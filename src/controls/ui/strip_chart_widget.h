@@ -8,10 +8,10 @@
 #include <functional>
 #include <memory>
 
-#include "app/display_controls.h"
-#include "app/sample_ring.h"
-#include "app/ui/chart_look.h"
-#include "app/ui/chart_renderer.h"
+#include "controls/display_controls.h"
+#include "controls/sample_ring.h"
+#include "controls/ui/chart_look.h"
+#include "controls/ui/chart_renderer.h"
 
 class QPrinter;
 

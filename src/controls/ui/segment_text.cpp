@@ -1,4 +1,4 @@
-#include "app/ui/segment_text.h"
+#include "controls/ui/segment_text.h"
 
 #include <algorithm>
 #include <cmath>
