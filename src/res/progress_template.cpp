@@ -1,0 +1,24 @@
+#include "res/progress_template.h"
+
+namespace km8 {
+namespace {
+
+using K = ControlKind;
+
+// clang-format off
+constexpr ControlTemplate kProgressControls[] = {
+    {1102, K::ProgressBar, "", 13, 13, 122, 10},
+    {1112, K::GroupBox, "", 5, 1, 138, 29, kCentered},
+    {2, K::PushButton, "Cancel", 150, 11, 40, 12},
+};
+// clang-format on
+
+}  // namespace
+
+// No caption bar: the group box names the phase.
+const DialogTemplate& ProgressTemplate() {
+  static const DialogTemplate t{139, "", 195, 35, "MS Sans Serif", 8, kProgressControls};
+  return t;
+}
+
+}  // namespace km8
