@@ -46,10 +46,14 @@ void SetpointProgramming::detachViews() {
 void SetpointProgramming::showProgress(const char* phase) {
   progress_->setPosition(0);
   progress_->setPhaseCaption(phase);
-  if (progress_->isVisible()) {
+  showOrFocus();
+}
+
+void SetpointProgramming::showOrFocus() {
+  if (progress_->isShown()) {
     progress_->focusWindow();
   } else {
-    progress_->show();
+    progress_->showWindow();
   }
 }
 
@@ -59,11 +63,7 @@ void SetpointProgramming::start() {
   progress_->setPosition(0);
   progress_->setPhaseCaption(kReadingPhase);
   progress_->centre();
-  if (progress_->isVisible()) {
-    progress_->focusWindow();
-  } else {
-    progress_->show();
-  }
+  showOrFocus();
   progress_->focusBar();
   cancelLocked_ = false;
   active_ = true;
@@ -78,7 +78,7 @@ void SetpointProgramming::start() {
 void SetpointProgramming::onProgressCancel() {
   if (cancelLocked_) return;
   active_ = false;
-  if (progress_ != nullptr) progress_->hide();
+  if (progress_ != nullptr) progress_->hideWindow();
 }
 
 const std::uint8_t* SetpointProgramming::stepBytes() const {
@@ -111,7 +111,7 @@ void SetpointProgramming::onWriteStep() {
 }
 
 void SetpointProgramming::hideProgressWindow() {
-  if (progress_ != nullptr) progress_->hide();
+  if (progress_ != nullptr) progress_->hideWindow();
 }
 
 void SetpointProgramming::runPhaseHandOff() {
@@ -121,38 +121,32 @@ void SetpointProgramming::runPhaseHandOff() {
   // Cancel pressed after the last step but before this tick ends the workflow too:
   // neither the editor opens nor is the code sent.
   if (!active_) {
-    progress_->hide();
+    progress_->hideWindow();
     return;
   }
 
   if (writePhase_) {
     cancelLocked_ = true;
     active_ = true;
-    progress_->setPosition(0);
-    progress_->setPhaseCaption(kProgrammingPhase);
-    if (progress_->isVisible()) {
-      progress_->focusWindow();
-    } else {
-      progress_->show();
-    }
+    showProgress(kProgrammingPhase);
     accessCodeDue_ = true;
     return;
   }
 
-  progress_->hide();
+  progress_->hideWindow();
   const std::uint8_t attempts = block_.attemptsLeft();
   if (attempts == 0) {
     messages_.showMessage(changeBlockedNotice());
     return;
   }
   if (attempts == 1 && messages_.showMessage(lastAttemptQuestion()) != MessageResult::Yes) return;
-  if (!dialogs_->editSetpoints(block_)) return;
-
+  // Each dialog runs a nested loop, in which the windows may have gone.
+  if (dialogs_ == nullptr || !dialogs_->editSetpoints(block_)) return;
   std::string entry;
-  const bool entered = dialogs_->askAccessCode(entry);
+  const bool entered = dialogs_ != nullptr && dialogs_->askAccessCode(entry);
   packedCode_ = entered ? packAccessCode(entry) : 0;
   std::fill(entry.begin(), entry.end(), '\0');
-  if (!entered) return;
+  if (!entered || progress_ == nullptr) return;
   beginWriting();
 }
 

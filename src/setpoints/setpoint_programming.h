@@ -34,11 +34,11 @@ class ProgressView {
   virtual void setPosition(int position) = 0;
   virtual void setPhaseCaption(const std::string& text) = 0;
   virtual void centre() = 0;
-  virtual bool isVisible() const = 0;
-  virtual void show() = 0;
+  virtual bool isShown() const = 0;
+  virtual void showWindow() = 0;
   virtual void focusWindow() = 0;
   virtual void focusBar() = 0;
-  virtual void hide() = 0;
+  virtual void hideWindow() = 0;
 };
 
 // The two modal dialogs of the editing phase; each returns true for OK.
@@ -97,6 +97,7 @@ class SetpointProgramming final : public SetpointProgrammingHooks {
 
  private:
   void showProgress(const char* phase);
+  void showOrFocus();
   void advance();
   void beginWriting();
   void adoptLineSettings();

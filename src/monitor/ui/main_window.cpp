@@ -13,6 +13,7 @@
 #include "controls/ui/seven_segment_widget.h"
 #include "app/ui/station_icon.h"
 #include "controls/ui/strip_chart_widget.h"
+#include "setpoints/ui/setpoint_programming_feature.h"
 
 namespace km8 {
 namespace {
@@ -33,6 +34,7 @@ constexpr int kAdcFailureLedId = 1068;
 constexpr int kTransferLedId = 1069;
 constexpr int kChartId = 1032;
 constexpr std::array<int, 4> kCommandButtonIds = {1053, 1041, 1042, 1101};
+constexpr int kChangeSetpointsId = 1101;
 
 template <class W>
 W* required(const BuiltDialog& ui, int id) {
@@ -119,8 +121,21 @@ MainWindow::MainWindow(LinkMailbox& mailbox, SharedSettings& settings, MessageBo
   wiring.visibility = services_.get();
   required<StripChartWidget>(ui_, kChartId);
 
+  ProgrammingServices programming;
+  programming.requestReconfigure = callbacks.requestReconfigure;
+  programming.saveSettings = callbacks.saveSettings;
   logic_ = std::make_unique<MainWindowLogic>(mailbox, settings, wiring, *services_, messages,
                                              std::move(callbacks));
+  programming_ = std::make_unique<SetpointProgrammingFeature>(
+      *this, programmingCopy(), logic_->pollCycle(), settings, *services_, messages,
+      std::move(programming));
+  logic_->attachSetpointProgramming(programming_->workflow());
+  // Feature windows in their order: report, archive list, progress.
+  featureWindows_.add(programming_->windowPiece());
+  logic_->attachFeatureWindows(featureWindows_);
+  connect(this, &MainWindow::commandRequested, this, [this](int id) {
+    if (id == kChangeSetpointsId) programming_->workflow().start();
+  });
   bindButtons();
 }
 

@@ -8,6 +8,7 @@
 
 #include "app/ui/dialog_builder.h"
 #include "link/link_host.h"
+#include "monitor/feature_window_set.h"
 #include "monitor/main_window_logic.h"
 
 class QAbstractButton;
@@ -19,6 +20,7 @@ class CaptionLabelWidget;
 class RoundLedWidget;
 class SevenSegmentWidget;
 class StripChartWidget;
+class SetpointProgrammingFeature;
 
 class MainWindow : public QDialog {
   Q_OBJECT
@@ -36,6 +38,7 @@ class MainWindow : public QDialog {
   const BuiltDialog& controls() const { return ui_; }
   QButtonGroup* chartChannelGroup() const;
   StripChartWidget* chart() const;
+  SetpointProgrammingFeature& setpointProgramming() { return *programming_; }
 
   // Whether any channel shows a reading from the instrument (red segments).
   bool showsLiveValues() const;
@@ -66,6 +69,8 @@ class MainWindow : public QDialog {
   std::array<SevenSegmentWidget*, kChannelCount> values_{};
   std::unique_ptr<Services> services_;
   std::unique_ptr<MainWindowLogic> logic_;
+  FeatureWindowSet featureWindows_;
+  std::unique_ptr<SetpointProgrammingFeature> programming_;
   bool initialised_ = false;
 };
 
