@@ -7,6 +7,7 @@
 #include "setpoints/access_code.h"
 #include "setpoints/setpoint_programming.h"
 #include "support/main_window_fixture.h"
+#include "support/setpoint_fakes.h"
 
 namespace km8::test {
 namespace {
@@ -16,47 +17,6 @@ using std::chrono::milliseconds;
 constexpr std::uint8_t kRead = static_cast<std::uint8_t>(RequestKind::ReadInputRegisters);
 constexpr std::uint8_t kWriteBlock = static_cast<std::uint8_t>(RequestKind::WriteMultipleRegisters);
 constexpr std::uint8_t kWriteCode = static_cast<std::uint8_t>(RequestKind::WriteSingleRegister);
-
-class RecordingProgressView : public ProgressView {
- public:
-  void setRange(int low, int high) override { range = {low, high}; }
-  void setPosition(int p) override { positions.push_back(p); }
-  void setPhaseCaption(const std::string& text) override { captions.push_back(text); }
-  void centre() override { ++centred; }
-  bool isShown() const override { return shown; }
-  void showWindow() override { shown = true; }
-  void focusWindow() override {}
-  void focusBar() override {}
-  void hideWindow() override { shown = false; }
-
-  std::pair<int, int> range{};
-  std::vector<int> positions;
-  std::vector<std::string> captions;
-  int centred = 0;
-  bool shown = false;
-};
-
-// The editor and the code dialog as the user answers them.
-class ScriptedDialogs : public SetpointDialogs {
- public:
-  bool editSetpoints(SetpointBlock& block) override {
-    ++edits;
-    if (edit) edit(block);
-    return editorOk;
-  }
-  bool askAccessCode(std::string& entry) override {
-    ++codeAsks;
-    entry = code;
-    return codeOk;
-  }
-
-  std::function<void(SetpointBlock&)> edit;
-  bool editorOk = true;
-  bool codeOk = true;
-  std::string code = "1234";
-  int edits = 0;
-  int codeAsks = 0;
-};
 
 // The main window's logic with the real workflow, and an instrument behind the scripted
 // mailbox that answers current values, keeps the block and checks the code.
