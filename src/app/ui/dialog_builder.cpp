@@ -99,6 +99,7 @@ QWidget* makeControl(const ControlTemplate& c, QWidget* parent) {
       auto* edit = new QPlainTextEdit(text, parent);
       edit->setLineWrapMode(QPlainTextEdit::NoWrap);
       edit->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+      edit->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);  // scrolls, has no bar
       if (c.flags & kReadOnly) {
         // Like a read-only edit of Windows: selectable and copyable from mouse and keyboard.
         edit->setReadOnly(true);
