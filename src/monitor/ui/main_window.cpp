@@ -14,6 +14,7 @@
 #include "app/ui/station_icon.h"
 #include "controls/ui/strip_chart_widget.h"
 #include "setpoints/ui/setpoint_programming_feature.h"
+#include "setpoints/ui/setpoint_report_feature.h"
 
 namespace km8 {
 namespace {
@@ -130,13 +131,18 @@ MainWindow::MainWindow(LinkMailbox& mailbox, SharedSettings& settings, MessageBo
       *this, programmingCopy(), logic_->pollCycle(), settings, *services_, messages,
       std::move(programming));
   logic_->attachSetpointProgramming(programming_->workflow());
-  // Feature windows in their order: report, archive list, progress.
-  featureWindows_.add(programming_->windowPiece());
-  logic_->attachFeatureWindows(featureWindows_);
   connect(this, &MainWindow::commandRequested, this, [this](int id) {
     if (id == kChangeSetpointsId) programming_->workflow().start();
   });
   bindButtons();
+  report_ = std::make_unique<SetpointReportFeature>(*this, settings);
+  // The modeless feature windows, each made by its own feature, in their order: report,
+  // archive list, progress.
+  featureWindows_.add({.create = [this] { return report_->createWindow(); },
+                       .centre = [this] { report_->centreWindow(); },
+                       .destroy = [this] { report_->destroyWindow(); }});
+  featureWindows_.add(programming_->windowPiece());
+  logic_->attachFeatureWindows(featureWindows_);
 }
 
 MainWindow::~MainWindow() { logic_->shutdown(); }

@@ -17,6 +17,7 @@ class QButtonGroup;
 namespace km8 {
 
 class CaptionLabelWidget;
+class SetpointReportFeature;
 class RoundLedWidget;
 class SevenSegmentWidget;
 class StripChartWidget;
@@ -38,6 +39,7 @@ class MainWindow : public QDialog {
   const BuiltDialog& controls() const { return ui_; }
   QButtonGroup* chartChannelGroup() const;
   StripChartWidget* chart() const;
+  SetpointReportFeature& setpointReport() { return *report_; }
   SetpointProgrammingFeature& setpointProgramming() { return *programming_; }
 
   // Whether any channel shows a reading from the instrument (red segments).
@@ -68,9 +70,11 @@ class MainWindow : public QDialog {
   BuiltDialog ui_;
   std::array<SevenSegmentWidget*, kChannelCount> values_{};
   std::unique_ptr<Services> services_;
-  std::unique_ptr<MainWindowLogic> logic_;
-  FeatureWindowSet featureWindows_;
+  // The features outlive the logic whose poll cycle calls them.
+  std::unique_ptr<SetpointReportFeature> report_;
   std::unique_ptr<SetpointProgrammingFeature> programming_;
+  FeatureWindowSet featureWindows_;
+  std::unique_ptr<MainWindowLogic> logic_;
   bool initialised_ = false;
 };
 
