@@ -17,7 +17,13 @@ constexpr ControlTemplate kAccessCodeControls[] = {
 }  // namespace
 
 const DialogTemplate& AccessCodeTemplate() {
-  static const DialogTemplate t{140, "Код доступу даного приладу", 134, 39, "MS Sans Serif", 8, kAccessCodeControls};
+  static const DialogTemplate t{.id = 140,
+                                .caption = "Код доступу даного приладу",
+                                .width = 134,
+                                .height = 39,
+                                .fontName = "MS Sans Serif",
+                                .fontPointSize = 8,
+                                .controls = kAccessCodeControls};
   return t;
 }
 

@@ -17,7 +17,13 @@ constexpr ControlTemplate kProgressControls[] = {
 
 // No caption bar: the group box names the phase.
 const DialogTemplate& ProgressTemplate() {
-  static const DialogTemplate t{139, "", 195, 35, "MS Sans Serif", 8, kProgressControls};
+  static const DialogTemplate t{.id = 139,
+                                .caption = "",
+                                .width = 195,
+                                .height = 35,
+                                .fontName = "MS Sans Serif",
+                                .fontPointSize = 8,
+                                .controls = kProgressControls};
   return t;
 }
 

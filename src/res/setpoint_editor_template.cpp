@@ -65,8 +65,13 @@ constexpr ControlTemplate kSetpointEditorControls[] = {
 }  // namespace
 
 const DialogTemplate& SetpointEditorTemplate() {
-  static const DialogTemplate t{137, "Змiна уставок", 236, 252, "MS Sans Serif", 8,
-                                kSetpointEditorControls};
+  static const DialogTemplate t{.id = 137,
+                                .caption = "Змiна уставок",
+                                .width = 236,
+                                .height = 252,
+                                .fontName = "MS Sans Serif",
+                                .fontPointSize = 8,
+                                .controls = kSetpointEditorControls};
   return t;
 }
 

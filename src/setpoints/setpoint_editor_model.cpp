@@ -117,7 +117,8 @@ std::string shortestDecimal(double value) {
   if (value == 0) value = 0;  // no "-0"
   // Fifteen significant digits show every tenth as typed (0.1 * 253 as 25.3).
   char text[32];
-  const auto result = std::to_chars(text, text + sizeof text, value, std::chars_format::general, 15);
+  const auto result =
+      std::to_chars(text, text + sizeof text, value, std::chars_format::general, 15);
   return std::string(text, result.ptr);
 }
 

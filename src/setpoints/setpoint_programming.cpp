@@ -8,11 +8,18 @@
 namespace km8 {
 
 Message changeBlockedNotice() {
-  return {.text = "Змiна уставок даного приладу блокована в зв'язку\nз п'ятикратним вводом невiрного коду доступу.\nДля розблокування введіть правильний код доступу\nв самому приладi.", .caption = kProgrammingCaption, .icon = MessageIcon::Warning};
+  return {.text =
+              "Змiна уставок даного приладу блокована в зв'язку\nз п'ятикратним вводом невiрного "
+              "коду доступу.\nДля розблокування введіть правильний код доступу\nв самому приладi.",
+          .caption = kProgrammingCaption,
+          .icon = MessageIcon::Warning};
 }
 
 Message lastAttemptQuestion() {
-  return {.text = "Залишилась остання спроба ввести правильний код доступу.\nУ разi невiрного вводу подальша зміна уставок буде блокована.\nДля розблокування необхiдно буде ввести правильний код доступу\nв самому приладi.\nПродовжити все-ж таки ?",
+  return {.text =
+              "Залишилась остання спроба ввести правильний код доступу.\nУ разi невiрного вводу "
+              "подальша зміна уставок буде блокована.\nДля розблокування необхiдно буде ввести "
+              "правильний код доступу\nв самому приладi.\nПродовжити все-ж таки ?",
           .caption = kProgrammingCaption,
           .buttons = MessageButtons::YesNo,
           .icon = MessageIcon::Question,
@@ -71,6 +78,7 @@ void SetpointProgramming::start() {
   // A step still in flight belongs to the workflow being replaced; its reply is ignored.
   poll_.discardOutstandingReply(PollCycle::Feature::SetpointProgramming);
   accessCodeDue_ = false;
+  packedCode_ = 0;
   writePhase_ = false;
   pending_ = true;
 }
@@ -85,13 +93,9 @@ const std::uint8_t* SetpointProgramming::stepBytes() const {
   return km8::stepBytes(block_, offset_);
 }
 
-bool SetpointProgramming::takeAccessCodeDue() {
-  return std::exchange(accessCodeDue_, false);
-}
+bool SetpointProgramming::takeAccessCodeDue() { return std::exchange(accessCodeDue_, false); }
 
-bool SetpointProgramming::takeWrongCodeNotice() {
-  return std::exchange(wrongCodeNotice_, false);
-}
+bool SetpointProgramming::takeWrongCodeNotice() { return std::exchange(wrongCodeNotice_, false); }
 
 void SetpointProgramming::advance() {
   offset_ = static_cast<std::uint16_t>(offset_ + kSetpointStepRegisters);
@@ -157,7 +161,14 @@ void SetpointProgramming::beginWriting() {
   pending_ = true;
 }
 
+// The packed code is kept only until the instrument has answered it.
+void SetpointProgramming::setWrongCodeNotice() {
+  packedCode_ = 0;
+  wrongCodeNotice_ = true;
+}
+
 void SetpointProgramming::onCodeAccepted() {
+  packedCode_ = 0;
   if (progress_ != nullptr) {
     for (int position = 10; position <= 100; position += 10) {
       progress_->setPosition(position);

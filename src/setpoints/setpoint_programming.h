@@ -91,7 +91,7 @@ class SetpointProgramming final : public SetpointProgrammingHooks {
   void onWriteStep() override;
   void onCodeAccepted() override;
   void hideProgressWindow() override;
-  void setWrongCodeNotice() override { wrongCodeNotice_ = true; }
+  void setWrongCodeNotice() override;
   void runPhaseHandOff() override;
   bool takeWrongCodeNotice() override;
 

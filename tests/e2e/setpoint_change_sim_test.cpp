@@ -38,8 +38,8 @@ class SetpointChangeTest : public ::testing::Test {
         logic(*worker, settings, controls.wiring(), window, messages,
               MainWindowCallbacks{[] {}, [] {}, [](int) {}}),
         workflow(block, logic.pollCycle(), settings, window, messages,
-                 ProgrammingServices{[this] { worker->RequestReconfigure(); },
-                                     [this] { ++saves; }, [](std::chrono::milliseconds) {}}) {
+                 ProgrammingServices{[this] { worker->RequestReconfigure(); }, [this] { ++saves; },
+                                     [](std::chrono::milliseconds) {}}) {
     std::string error;
     if (!simulator.startOnNewPty(&error)) throw std::runtime_error(error);
     ports.setDevicePath(1, simulator.devicePath());
@@ -117,9 +117,8 @@ TEST_F(SetpointChangeTest, TheRightCodeChangesTheInstrumentAndTheStationFollowsI
   EXPECT_EQ(status.address, 7);
   EXPECT_EQ(status.baud, 9600u);
   EXPECT_EQ(status.counters.codesAccepted, 1u);
-  const sim::SetpointImage image = simulator.withInstrument([](sim::Instrument& i) {
-    return i.block();
-  });
+  const sim::SetpointImage image =
+      simulator.withInstrument([](sim::Instrument& i) { return i.block(); });
   EXPECT_EQ(image.channel(2).setpoint, 455);
   EXPECT_EQ(image.channel(0).setpoint, block.channel(0).setpoint);  // untouched, written back
   EXPECT_EQ(settings.get(&AppSettings::SerialSetup).BaudRate, 9600u);

@@ -78,8 +78,8 @@ TEST_F(SetpointEditorTest, ShowsTheFirstChannelAndTheCommonFieldsInTheTemplatesC
   EXPECT_TRUE(editor.controls().controlAs<QPushButton>(kOk)->isDefault());
 
   // Digits-only fields take digit keys alone; the temperature fields take signs and points.
-  for (int id : {kPulsePeriod, kBand, kDerivativeTime, kMaxPower, kArchivePeriod,
-                 kInstrumentNumber}) {
+  for (int id :
+       {kPulsePeriod, kBand, kDerivativeTime, kMaxPower, kArchivePeriod, kInstrumentNumber}) {
     edit(id)->clear();
     QTest::keyClicks(edit(id), "1a-2.");
     EXPECT_EQ(edit(id)->text(), "12") << id;

@@ -1,3 +1,5 @@
+#include "setpoints/setpoint_programming.h"
+
 #include <gtest/gtest.h>
 
 #include <functional>
@@ -5,7 +7,6 @@
 #include <vector>
 
 #include "setpoints/access_code.h"
-#include "setpoints/setpoint_programming.h"
 #include "support/main_window_fixture.h"
 #include "support/setpoint_fakes.h"
 
@@ -223,8 +224,8 @@ TEST_F(SetpointProgrammingTest, TheEditedBlockIsWrittenInFifteenStepsThenTheCode
     }
     if (sent[i].kind == kWriteCode) codeAt = i;
   }
-  EXPECT_EQ(starts, (std::vector<std::uint16_t>{12, 17, 22, 27, 32, 37, 42, 47, 52, 57, 62, 67,
-                                                72, 77, 82}));
+  EXPECT_EQ(starts, (std::vector<std::uint16_t>{12, 17, 22, 27, 32, 37, 42, 47, 52, 57, 62, 67, 72,
+                                                77, 82}));
   ASSERT_EQ(codeWrites.size(), 1u);
   EXPECT_GT(codeAt, lastWrite);
   EXPECT_EQ(codeWrites[0].unitAddress, 1);
@@ -234,8 +235,8 @@ TEST_F(SetpointProgrammingTest, TheEditedBlockIsWrittenInFifteenStepsThenTheCode
   EXPECT_EQ(instrument[2], 42);  // the edit reached the instrument
   EXPECT_EQ(mailbox.contractViolations(), 0);
 
-  EXPECT_EQ(progress.captions, (std::vector<std::string>{kReadingPhase, kWritingPhase,
-                                                         kProgrammingPhase}));
+  EXPECT_EQ(progress.captions,
+            (std::vector<std::string>{kReadingPhase, kWritingPhase, kProgrammingPhase}));
   const std::vector<int> animation(progress.positions.end() - 10, progress.positions.end());
   EXPECT_EQ(animation, (std::vector<int>{10, 20, 30, 40, 50, 60, 70, 80, 90, 100}));
   EXPECT_EQ(pauses, std::vector<milliseconds>(10, milliseconds(150)));

@@ -73,8 +73,7 @@ SetpointEditor::SetpointEditor(SetpointBlock& block, MessageBoxHost& messages, Q
   }
 
   connect(control<QPushButton>(ui_, kOk), &QPushButton::clicked, this, &SetpointEditor::accept);
-  connect(control<QPushButton>(ui_, kCancel), &QPushButton::clicked, this,
-          &SetpointEditor::reject);
+  connect(control<QPushButton>(ui_, kCancel), &QPushButton::clicked, this, &SetpointEditor::reject);
   connect(control<QPushButton>(ui_, kNextChannel), &QPushButton::clicked, this, [this] {
     if (handled(model_.next(readFields()))) showFields();
   });
@@ -86,11 +85,13 @@ SetpointEditor::SetpointEditor(SetpointBlock& block, MessageBoxHost& messages, Q
 
 void SetpointEditor::showFields() {
   const EditorFields& fields = model_.fields();
-  control<QGroupBox>(ui_, kChannelHeading)->setTitle(QString::fromStdString(model_.channelHeading()));
+  control<QGroupBox>(ui_, kChannelHeading)
+      ->setTitle(QString::fromStdString(model_.channelHeading()));
   for (const auto& [id, member] : kEditFields) {
     control<QLineEdit>(ui_, id)->setText(QString::fromStdString(fields.*member));
   }
-  for (const auto& [id, member] : kLists) control<QComboBox>(ui_, id)->setCurrentIndex(fields.*member);
+  for (const auto& [id, member] : kLists)
+    control<QComboBox>(ui_, id)->setCurrentIndex(fields.*member);
   for (int i = 0; i < kSetpointChannels; ++i) {
     control<QCheckBox>(ui_, kChannelEnabled[i])->setChecked(fields.enabled[i]);
   }
@@ -101,7 +102,8 @@ EditorFields SetpointEditor::readFields() const {
   for (const auto& [id, member] : kEditFields) {
     fields.*member = control<QLineEdit>(ui_, id)->text().toStdString();
   }
-  for (const auto& [id, member] : kLists) fields.*member = control<QComboBox>(ui_, id)->currentIndex();
+  for (const auto& [id, member] : kLists)
+    fields.*member = control<QComboBox>(ui_, id)->currentIndex();
   for (int i = 0; i < kSetpointChannels; ++i) {
     fields.enabled[i] = control<QCheckBox>(ui_, kChannelEnabled[i])->isChecked();
   }
@@ -110,9 +112,8 @@ EditorFields SetpointEditor::readFields() const {
 
 bool SetpointEditor::handled(const std::optional<EditorRefusal>& refusal) {
   if (!refusal) return true;
-  messages_.showMessage({.text = refusal->prompt,
-                         .caption = kProgrammingCaption,
-                         .icon = MessageIcon::Warning});
+  messages_.showMessage(
+      {.text = refusal->prompt, .caption = kProgrammingCaption, .icon = MessageIcon::Warning});
   if (auto* field = control<QLineEdit>(ui_, refusal->controlId)) {
     field->setFocus();
     field->selectAll();
