@@ -4,7 +4,6 @@
 #include <QComboBox>
 #include <QGroupBox>
 #include <QLineEdit>
-#include <QProgressBar>
 #include <QPushButton>
 #include <QTest>
 
@@ -66,12 +65,9 @@ TEST_F(SetpointEditorTest, ShowsTheFirstChannelAndTheCommonFieldsInTheTemplatesC
   EXPECT_EQ(edit(kAlarmLow)->text(), "-2.5");
   EXPECT_EQ(edit(kSensorOffset)->text(), "0");
   EXPECT_EQ(edit(kIntegralTime)->text(), "5");
-  EXPECT_EQ(list(kSensorType)->currentIndex(), 4);
-  EXPECT_EQ(list(kSensorType)->count(), 7);
-  EXPECT_EQ(list(kControlLaw)->count(), 6);
+  EXPECT_EQ(list(kSensorType)->currentText(), "Pt100");
+  EXPECT_EQ(list(kControlLaw)->itemText(5), "ALLS");
   EXPECT_EQ(list(kBaudRate)->currentText(), "19200");
-  EXPECT_EQ(list(kBaudRate)->count(), 8);
-  EXPECT_TRUE(editor.controls().controlAs<QCheckBox>(1103)->isChecked());
   EXPECT_FALSE(editor.controls().controlAs<QCheckBox>(1104)->isChecked());
   EXPECT_TRUE(editor.controls().controlAs<QCheckBox>(1111)->isChecked());  // channel 8
   EXPECT_EQ(editor.controls().control(1110), nullptr);
@@ -198,17 +194,14 @@ TEST(SetpointEditor, ListsWithoutASelectionKeepTheCodesThatWereRead) {
   EXPECT_EQ(block.baudIndex(), 8);
 }
 
-TEST(SetpointEditor, ACoolingSwitchPointBeyondItsFieldIsRefusedAtTheSetpoint) {
-  SetpointBlock block = sampleBlock();
-  test::ScriptedMessageHost messages;
-  SetpointEditor editor(block, messages);
-  editor.controls().controlAs<QComboBox>(kControlLaw)->setCurrentIndex(4);  // PID cooling
-  editor.controls().controlAs<QLineEdit>(kBand)->setText("100");
-  editor.controls().controlAs<QLineEdit>(kSetpoint)->setText("3200");
-  editor.controls().controlAs<QPushButton>(kOk)->click();
+TEST_F(SetpointEditorTest, ACoolingSwitchPointBeyondItsFieldIsRefusedAtTheSetpoint) {
+  list(kControlLaw)->setCurrentIndex(4);  // PID cooling: setpoint + band
+  type(kBand, "100");
+  type(kSetpoint, "3200");
+  click(kOk);
   ASSERT_EQ(messages.shown.size(), 1u);
   EXPECT_EQ(messages.shown[0].text, "Введіть число від -300 до 3176.7.");
-  EXPECT_EQ(editor.focusWidget(), editor.controls().control(kSetpoint));
+  EXPECT_EQ(editor.focusWidget(), edit(kSetpoint));
   EXPECT_EQ(block.channel(0).setpoint, 253);
 }
 
@@ -241,12 +234,6 @@ TEST(ProgressWindow, CancelEscAndCloseGoToTheWorkflowAndEnterDoesNothing) {
   QTest::keyClick(&window, Qt::Key_Return);
   EXPECT_EQ(cancels, 3);
   EXPECT_TRUE(window.isVisible());
-
-  window.setPosition(40);
-  window.setPhaseCaption("x");
-  EXPECT_EQ(window.bar()->value(), 40);
-  EXPECT_EQ(window.bar()->maximum(), 100);
-  EXPECT_EQ(window.phaseBox()->title(), "x");
 }
 
 }  // namespace

@@ -69,11 +69,6 @@ class SetpointProgrammingTest : public MainWindowFixture {
     ASSERT_TRUE(done()) << "not reached in " << limit << " transactions";
   }
 
-  // Block steps start at 12 + 5k; the chart limits are read at 15 + 8k.
-  static bool isBlockRead(const LinkRequest& r) {
-    return r.kind == kRead && r.start >= 12 && r.start <= 82 && (r.start - 12) % 5 == 0;
-  }
-
   int requestsOfKind(std::uint8_t kind) const {
     int n = 0;
     for (const LinkRequest& r : mailbox.submitted()) n += r.kind == kind;
@@ -124,37 +119,21 @@ TEST(AccessCode, PacksTwoBitsPerCharacterFirstCharacterHighest) {
   EXPECT_FALSE(isAcceptableAccessCode("12a4"));
 }
 
-TEST_F(SetpointProgrammingTest, TheReadFillsTheBlockShowingProgressThenTheEditorOpens) {
-  startAndRead();
-
-  EXPECT_EQ(block.bytes(), instrument);
-  EXPECT_EQ(progress.range, std::make_pair(0, 100));
-  EXPECT_EQ(progress.captions.front(), kReadingPhase);
-  const std::vector<int> steps(progress.positions.begin() + 1, progress.positions.begin() + 16);
-  EXPECT_EQ(steps, (std::vector<int>{6, 13, 20, 26, 33, 40, 46, 53, 60, 66, 73, 80, 86, 93, 100}));
-  EXPECT_EQ(dialogs.edits, 1);
-  EXPECT_EQ(dialogs.codeAsks, 1);
-  EXPECT_TRUE(messages.shown.empty());
-  // Each read step is its own request at 12 + offset, between the regular polls.
-  int reads = 0;
-  for (const LinkRequest& r : mailbox.submitted()) {
-    if (isBlockRead(r)) {
-      EXPECT_EQ(r.start, 12 + 5 * reads++);
-    }
-  }
-  EXPECT_EQ(reads, 15);
-}
-
 TEST_F(SetpointProgrammingTest, TheRemainingAttemptsDecideWhetherTheEditorOpens) {
+  const Message blocked = changeBlockedNotice();
+  const Message lastAttempt = lastAttemptQuestion();
+  EXPECT_EQ(blocked.icon, MessageIcon::Warning);
+  EXPECT_EQ(lastAttempt.buttons, MessageButtons::YesNo);
+  EXPECT_TRUE(lastAttempt.defaultSecond);  // Enter answers No
   const struct {
     std::uint8_t attempts;
     std::deque<MessageResult> answers;
-    const char* message;  // expected, or nullptr
+    const Message* message;  // expected, or nullptr
     int edits;
   } cases[] = {
-      {0, {}, "blocked", 0},
-      {1, {MessageResult::No}, "last attempt", 0},
-      {1, {MessageResult::Yes}, "last attempt", 1},
+      {0, {}, &blocked, 0},
+      {1, {MessageResult::No}, &lastAttempt, 0},
+      {1, {MessageResult::Yes}, &lastAttempt, 1},
       {2, {}, nullptr, 1},
   };
   for (const auto& c : cases) {
@@ -168,22 +147,9 @@ TEST_F(SetpointProgrammingTest, TheRemainingAttemptsDecideWhetherTheEditorOpens)
 
     EXPECT_EQ(dialogs.edits, c.edits);
     EXPECT_FALSE(progress.shown);
-    if (c.message == nullptr) {
-      EXPECT_TRUE(messages.shown.empty());
-      continue;
-    }
-    ASSERT_EQ(messages.shown.size(), 1u);
-    const Message& m = messages.shown[0];
-    EXPECT_EQ(m.caption, kProgrammingCaption);
-    if (std::string(c.message) == "blocked") {
-      EXPECT_EQ(m.text, changeBlockedNotice().text);
-      EXPECT_EQ(m.icon, MessageIcon::Warning);
-      EXPECT_EQ(m.buttons, MessageButtons::Ok);
-    } else {
-      EXPECT_EQ(m.text, lastAttemptQuestion().text);
-      EXPECT_EQ(m.icon, MessageIcon::Question);
-      EXPECT_EQ(m.buttons, MessageButtons::YesNo);
-      EXPECT_TRUE(m.defaultSecond);  // Enter answers No
+    ASSERT_EQ(messages.shown.size(), c.message ? 1u : 0u);
+    if (c.message) {
+      EXPECT_EQ(messages.shown[0].text, c.message->text);
     }
   }
   EXPECT_EQ(requestsOfKind(kWriteBlock), 0);
@@ -237,6 +203,9 @@ TEST_F(SetpointProgrammingTest, TheEditedBlockIsWrittenInFifteenStepsThenTheCode
 
   EXPECT_EQ(progress.captions,
             (std::vector<std::string>{kReadingPhase, kWritingPhase, kProgrammingPhase}));
+  const std::vector<int> reading(progress.positions.begin() + 1, progress.positions.begin() + 16);
+  EXPECT_EQ(reading,
+            (std::vector<int>{6, 13, 20, 26, 33, 40, 46, 53, 60, 66, 73, 80, 86, 93, 100}));
   const std::vector<int> animation(progress.positions.end() - 10, progress.positions.end());
   EXPECT_EQ(animation, (std::vector<int>{10, 20, 30, 40, 50, 60, 70, 80, 90, 100}));
   EXPECT_EQ(pauses, std::vector<milliseconds>(10, milliseconds(150)));
