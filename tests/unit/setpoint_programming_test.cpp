@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "setpoints/access_code.h"
+#include "setpoints/setpoint_editor_model.h"
 #include "support/main_window_fixture.h"
 #include "support/setpoint_fakes.h"
 
@@ -117,6 +118,16 @@ TEST(AccessCode, PacksTwoBitsPerCharacterFirstCharacterHighest) {
   EXPECT_TRUE(isAcceptableAccessCode(""));
   EXPECT_FALSE(isAcceptableAccessCode("1234567"));
   EXPECT_FALSE(isAcceptableAccessCode("12a4"));
+}
+
+// The editor's fields show what 0.1 × tenths gives as it was typed, on every platform.
+TEST(SetpointEditorModel, ShowsTenthsInTheirShortestDecimalForm) {
+  const struct {
+    int tenths;
+    const char* shown;
+  } cases[] = {{253, "25.3"}, {0, "0"}, {-25, "-2.5"}, {32767, "3276.7"}, {-7, "-0.7"}, {3, "0.3"}};
+  for (const auto& c : cases) EXPECT_EQ(shortestDecimal(c.tenths * 0.1), c.shown) << c.tenths;
+  EXPECT_EQ(shortestDecimal(-0.0), "0");
 }
 
 TEST_F(SetpointProgrammingTest, TheRemainingAttemptsDecideWhetherTheEditorOpens) {
