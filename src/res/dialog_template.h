@@ -23,6 +23,7 @@ enum class ControlKind {
   RoundLed,
   SevenSegment,
   StripChart,
+  MultiLineEdit,  // with a border, a vertical scroll bar and no wrapping
 };
 
 enum ControlFlags : unsigned {
@@ -30,6 +31,7 @@ enum ControlFlags : unsigned {
   kHidden = 1u << 0,
   kGroupStart = 1u << 1,  // first control of a radio group (group and tab stop)
   kCentered = 1u << 2,
+  kReadOnly = 1u << 3,  // multi-line edits: the text can be selected and copied, not changed
 };
 
 struct ControlTemplate {

@@ -9,6 +9,7 @@
 #include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
+#include <QPlainTextEdit>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QRadioButton>
@@ -94,6 +95,18 @@ QWidget* makeControl(const ControlTemplate& c, QWidget* parent) {
       return new SevenSegmentWidget(parent);
     case ControlKind::StripChart:
       return new StripChartWidget(parent);
+    case ControlKind::MultiLineEdit: {
+      auto* edit = new QPlainTextEdit(text, parent);
+      edit->setLineWrapMode(QPlainTextEdit::NoWrap);
+      edit->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+      edit->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);  // scrolls, has no bar
+      if (c.flags & kReadOnly) {
+        // Like a read-only edit of Windows: selectable and copyable from mouse and keyboard.
+        edit->setReadOnly(true);
+        edit->setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
+      }
+      return edit;
+    }
   }
   return new QWidget(parent);
 }

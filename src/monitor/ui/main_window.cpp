@@ -13,6 +13,7 @@
 #include "controls/ui/seven_segment_widget.h"
 #include "app/ui/station_icon.h"
 #include "controls/ui/strip_chart_widget.h"
+#include "setpoints/ui/setpoint_report_feature.h"
 
 namespace km8 {
 namespace {
@@ -93,6 +94,18 @@ class MainWindow::Services final : public MainWindowHost, public ControlVisibili
   std::map<int, int> timers_;  // Qt timer id -> the logic's timer id
 };
 
+// The modeless feature windows, each made by its own feature.
+class MainWindow::FeatureSet final : public FeatureWindows {
+ public:
+  explicit FeatureSet(MainWindow& window) : window_(window) {}
+  bool createFeatureWindows() override { return window_.report_->createWindow(); }
+  void centreFeatureWindows() override { window_.report_->centreWindow(); }
+  void destroyFeatureWindows() override { window_.report_->destroyWindow(); }
+
+ private:
+  MainWindow& window_;
+};
+
 MainWindow::MainWindow(LinkMailbox& mailbox, SharedSettings& settings, MessageBoxHost& messages,
                        MainWindowCallbacks callbacks, QWidget* parent)
     : QDialog(parent), services_(std::make_unique<Services>(*this)) {
@@ -122,6 +135,9 @@ MainWindow::MainWindow(LinkMailbox& mailbox, SharedSettings& settings, MessageBo
   logic_ = std::make_unique<MainWindowLogic>(mailbox, settings, wiring, *services_, messages,
                                              std::move(callbacks));
   bindButtons();
+  report_ = std::make_unique<SetpointReportFeature>(*this, settings);
+  features_ = std::make_unique<FeatureSet>(*this);
+  logic_->attachFeatureWindows(*features_);
 }
 
 MainWindow::~MainWindow() { logic_->shutdown(); }

@@ -16,6 +16,7 @@ class QButtonGroup;
 namespace km8 {
 
 class CaptionLabelWidget;
+class SetpointReportFeature;
 class RoundLedWidget;
 class SevenSegmentWidget;
 class StripChartWidget;
@@ -36,6 +37,7 @@ class MainWindow : public QDialog {
   const BuiltDialog& controls() const { return ui_; }
   QButtonGroup* chartChannelGroup() const;
   StripChartWidget* chart() const;
+  SetpointReportFeature& setpointReport() { return *report_; }
 
   // Whether any channel shows a reading from the instrument (red segments).
   bool showsLiveValues() const;
@@ -59,12 +61,16 @@ class MainWindow : public QDialog {
 
  private:
   class Services;
+  class FeatureSet;
 
   void bindButtons();
 
   BuiltDialog ui_;
   std::array<SevenSegmentWidget*, kChannelCount> values_{};
   std::unique_ptr<Services> services_;
+  // The features outlive the logic whose poll cycle calls them.
+  std::unique_ptr<SetpointReportFeature> report_;
+  std::unique_ptr<FeatureSet> features_;
   std::unique_ptr<MainWindowLogic> logic_;
   bool initialised_ = false;
 };
