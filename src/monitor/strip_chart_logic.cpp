@@ -60,9 +60,7 @@ StripChartLogic::StripChartLogic(StripChart& chart, const PollItems& items,
   rangeHigh_.fill(kNoHigh);
 }
 
-bool StripChartLogic::regLines() const {
-  return settings_.get(&AppSettings::DisplayRegLines) != 0;
-}
+bool StripChartLogic::regLines() const { return settings_.get(&AppSettings::DisplayRegLines) != 0; }
 
 int StripChartLogic::widenLow(int channel, int lo) const {
   const ChannelLimits& l = items_.limits[channel];
@@ -91,10 +89,9 @@ void StripChartLogic::SetUpChart() {
 
 void StripChartLogic::ApplyChartSpan() {
   const AppSettings s = settings_.snapshot();
-  const double span =
-      (static_cast<double>(s.XAxisSec) / 3600.0 + static_cast<double>(s.XAxisMin) / 60.0 +
-       static_cast<double>(s.XAxisHour)) /
-      24.0;
+  const double span = (static_cast<double>(s.XAxisSec) / 3600.0 +
+                       static_cast<double>(s.XAxisMin) / 60.0 + static_cast<double>(s.XAxisHour)) /
+                      24.0;
   try {
     chart_.setInteractionMode(0);
     chart_.setTimeAxis(0.0, span);
@@ -139,8 +136,8 @@ void StripChartLogic::showOneChannel(int p) {
       }
       if (l.setpoint >= hi) hi = RoundHalfAway(StepAbove(l.setpoint));
       chart_.setValueRange(lo, hi);
-      chart_.setRegulationLines(p, true, l.setpoint, kRegulationCode,
-                                twoPositionLaw(l.controlLaw), l.switchPoint, kRegulationCode);
+      chart_.setRegulationLines(p, true, l.setpoint, kRegulationCode, twoPositionLaw(l.controlLaw),
+                                l.switchPoint, kRegulationCode);
       if (l.controlLaw == 2 || l.controlLaw == 5) {
         chart_.setRegulationLines(p, false, l.setpoint, kRegulationCode, false, l.switchPoint,
                                   kRegulationCode);

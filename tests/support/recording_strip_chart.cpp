@@ -101,7 +101,8 @@ int RecordingStripChart::newSample() {
 }
 void RecordingStripChart::setSampleValue(int channel, int sample, double value) {
   op("sample value");
-  if (sample < 0 || sample >= static_cast<int>(samples.size())) throw ControlError("Invalid sample");
+  if (sample < 0 || sample >= static_cast<int>(samples.size()))
+    throw ControlError("Invalid sample");
   at(channel);
   samples[static_cast<std::size_t>(sample)][static_cast<std::size_t>(channel)] = value;
 }

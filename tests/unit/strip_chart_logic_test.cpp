@@ -17,9 +17,9 @@ TEST(ChartRounding, StepsOfTenFromTheTruncatedValue) {
     double x;
     int below, above;
   };
-  for (const Case& c : {Case{23.7, 20, 30}, Case{23.4, 20, 30}, Case{20.0, 10, 30},
-                        Case{0.4, -10, 10}, Case{-15.2, -20, -10}, Case{-10.0, -20, 0},
-                        Case{-0.5, -10, 10}, Case{-19.9, -20, -10}}) {
+  for (const Case& c :
+       {Case{23.7, 20, 30}, Case{23.4, 20, 30}, Case{20.0, 10, 30}, Case{0.4, -10, 10},
+        Case{-15.2, -20, -10}, Case{-10.0, -20, 0}, Case{-0.5, -10, 10}, Case{-19.9, -20, -10}}) {
     EXPECT_EQ(StepBelow(c.x), c.below) << c.x;
     EXPECT_EQ(StepAbove(c.x), c.above) << c.x;
   }
@@ -106,9 +106,9 @@ TEST_F(StripChartLogicTest, EachControlLawDrawsItsRegulationLinesAndTheRangeTake
     int lo;
   };
   // Switching threshold -25 widens the range only for the two-position laws.
-  for (const Case& c : {Case{0, true, true, -30}, Case{1, true, true, -30},
-                        Case{2, false, false, -10}, Case{3, true, false, -10},
-                        Case{4, true, false, -10}, Case{5, false, false, -10}}) {
+  for (const Case& c :
+       {Case{0, true, true, -30}, Case{1, true, true, -30}, Case{2, false, false, -10},
+        Case{3, true, false, -10}, Case{4, true, false, -10}, Case{5, false, false, -10}}) {
     SCOPED_TRACE(int{c.law});
     showChannelWithData(2, {.setpoint = 85.0,
                             .switchPoint = -25.0,
