@@ -9,6 +9,7 @@
 #include "app/ui/dialog_builder.h"
 #include "link/link_host.h"
 #include "monitor/main_window_logic.h"
+#include "monitor/strip_chart_logic.h"
 
 class QAbstractButton;
 class QButtonGroup;
@@ -16,6 +17,7 @@ class QButtonGroup;
 namespace km8 {
 
 class CaptionLabelWidget;
+class ChartMenu;
 class RoundLedWidget;
 class SevenSegmentWidget;
 class StripChartWidget;
@@ -36,6 +38,8 @@ class MainWindow : public QDialog {
   const BuiltDialog& controls() const { return ui_; }
   QButtonGroup* chartChannelGroup() const;
   StripChartWidget* chart() const;
+  StripChartLogic& chartLogic() { return *chartLogic_; }
+  ChartMenu& chartMenu() { return *chartMenu_; }
 
   // Whether any channel shows a reading from the instrument (red segments).
   bool showsLiveValues() const;
@@ -65,7 +69,9 @@ class MainWindow : public QDialog {
   BuiltDialog ui_;
   std::array<SevenSegmentWidget*, kChannelCount> values_{};
   std::unique_ptr<Services> services_;
+  std::unique_ptr<StripChartLogic> chartLogic_;  // outlives the logic's poll cycle
   std::unique_ptr<MainWindowLogic> logic_;
+  ChartMenu* chartMenu_ = nullptr;
   bool initialised_ = false;
 };
 
