@@ -55,11 +55,13 @@ void ChartMenu::open(const QPoint& globalPos) {
     QAction* action = menu->addAction(QString::fromUtf8(item.text));
     action->setProperty(kControlIdProperty, item.id);
   }
-  // Either button chooses an item; the command runs once the menu is gone.
+  // Either button chooses an item; the command runs once the menu is gone, unless the
+  // window went with it.
+  const QPointer<ChartMenu> self(this);
   const QAction* chosen = menu->exec(globalPos);
   const int command = chosen != nullptr ? chosen->property(kControlIdProperty).toInt() : 0;
   delete menu;
-  if (command != 0) runCommand(command);
+  if (self && command != 0) runCommand(command);
 }
 
 void ChartMenu::runCommand(int commandId) {
