@@ -42,42 +42,30 @@ class ChartMenuTest : public ::testing::Test {
 
 TEST_F(ChartMenuTest, OnlyTheRightButtonOpensTheFourCommandsAndInvertWorksFromThere) {
   for (Qt::MouseButton button : {Qt::LeftButton, Qt::MiddleButton, Qt::RightButton}) {
-    bool opened = false;
+    QStringList items;  // texts and identifiers, "-" for a separator
     QTimer::singleShot(0, [&] {
       auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget());
       if (menu == nullptr) return;
-      opened = true;
+      for (QAction* a : menu->actions()) {
+        items << (a->isSeparator() ? QStringLiteral("-")
+                                   : a->text() + ' ' + a->property(kControlIdProperty).toString());
+      }
       QAction* invert = menu->actions().at(4);
       QTest::mouseClick(menu, Qt::LeftButton, {}, menu->actionGeometry(invert).center());
     });
     // Through the window, as a user's click: whatever is on top at that point takes it.
     QTest::mouseClick(window.windowHandle(), button, {}, chart->mapTo(&window, QPoint(150, 100)));
     QCoreApplication::processEvents();
-    ASSERT_EQ(opened, button == Qt::RightButton) << button;
+    if (button != Qt::RightButton) {
+      EXPECT_TRUE(items.isEmpty()) << button;
+      continue;
+    }
+    EXPECT_EQ(items, (QStringList{"&Друк 1082", "-", "&Копiювати 1083", "-", "&Інвертувати 1118",
+                                  "-", "&Зберегти малюнок як... 1084"}));
   }
   EXPECT_EQ(chart->look().outerBackground, kWhite);
   EXPECT_EQ(chart->look().plotBackground, kWhite);
   EXPECT_EQ(window.chartLogic().chartBackground(), kWhite);
-}
-
-TEST_F(ChartMenuTest, RightClickMenuHasItsItemsInOrder) {
-  QStringList texts;
-  QList<int> ids;
-  QList<bool> separators;
-  QTimer::singleShot(0, [&] {
-    auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget());
-    if (menu == nullptr) return;
-    for (QAction* a : menu->actions()) {
-      separators << a->isSeparator();
-      if (!a->isSeparator()) texts << a->text();
-      if (!a->isSeparator()) ids << a->property(kControlIdProperty).toInt();
-    }
-    menu->close();
-  });
-  QTest::mouseClick(chart, Qt::RightButton);
-  EXPECT_EQ(texts, (QStringList{"&Друк", "&Копiювати", "&Інвертувати", "&Зберегти малюнок як..."}));
-  EXPECT_EQ(ids, (QList<int>{1082, 1083, 1118, 1084}));
-  EXPECT_EQ(separators, (QList<bool>{false, true, false, true, false, true, false}));
 }
 
 TEST_F(ChartMenuTest, PrintGoesOnWhiteAndTheScreenIsBlackAgainAfter) {

@@ -102,14 +102,18 @@ TEST_F(StripChartLogicTest, AllChannelsWithoutDataShowZeroToHundredAndEveryTrace
 TEST_F(StripChartLogicTest, EachControlLawDrawsItsRegulationLinesAndTheRangeTakesTheLimits) {
   struct Case {
     std::uint8_t law;
+    std::uint32_t regLines;
     bool setpointLine, switchLine;
-    int lo;
+    int lo, hi;
   };
-  // Switching threshold -25 widens the range only for the two-position laws.
-  for (const Case& c :
-       {Case{0, true, true, -30}, Case{1, true, true, -30}, Case{2, false, false, -10},
-        Case{3, true, false, -10}, Case{4, true, false, -10}, Case{5, false, false, -10}}) {
-    SCOPED_TRACE(int{c.law});
+  // The threshold -25 widens the range for the two-position laws only, the setpoint 85
+  // whenever regulation lines are on, even for the laws that draw none.
+  for (const Case& c : {Case{0, 1, true, true, -30, 90}, Case{1, 1, true, true, -30, 90},
+                        Case{2, 1, false, false, -10, 90}, Case{3, 1, true, false, -10, 90},
+                        Case{4, 1, true, false, -10, 90}, Case{5, 1, false, false, -10, 90},
+                        Case{0, 0, false, false, -10, 80}}) {
+    SCOPED_TRACE(testing::Message() << "law " << int{c.law} << " lines " << c.regLines);
+    settings.set(&AppSettings::DisplayRegLines, c.regLines);
     showChannelWithData(2, {.setpoint = 85.0,
                             .switchPoint = -25.0,
                             .alarmHigh = 70.0,
@@ -120,27 +124,18 @@ TEST_F(StripChartLogicTest, EachControlLawDrawsItsRegulationLinesAndTheRangeTake
     EXPECT_EQ(ch.regulation[1].shown, c.switchLine);
     EXPECT_EQ(ch.regulation[0].value, 85.0);
     EXPECT_EQ(ch.regulation[0].code, 3);
-    EXPECT_EQ(ch.regulation[1].color, kRegulationLineColour);
+    if (c.regLines) {
+      EXPECT_EQ(ch.regulation[1].color, kRegulationLineColour);
+    }
     EXPECT_TRUE(ch.alarm[0].shown && ch.alarm[1].shown);
     EXPECT_EQ(ch.alarm[0].value, 70.0);
     EXPECT_EQ(ch.alarm[1].value, -5.0);
     EXPECT_EQ(ch.alarm[1].code, 4);
     EXPECT_EQ(ch.alarm[0].color, kAlarmLineColour);
     EXPECT_EQ(chart.valueMin, c.lo);
-    EXPECT_EQ(chart.valueMax, 90);  // the setpoint widens it, even without its line
+    EXPECT_EQ(chart.valueMax, c.hi);
     EXPECT_EQ(chart.currentChannel, 2);
   }
-}
-
-TEST_F(StripChartLogicTest, WithoutRegulationLinesOnlyTheAlarmLimitsShowAndWiden) {
-  settings.set(&AppSettings::DisplayRegLines, 0u);
-  showChannelWithData(
-      5, {.setpoint = 85.0, .switchPoint = -25.0, .alarmHigh = 70.0, .alarmLow = -5.0});
-  const auto& ch = chart.channels[5];
-  EXPECT_FALSE(ch.regulation[0].shown || ch.regulation[1].shown);
-  EXPECT_TRUE(ch.alarm[0].shown && ch.alarm[1].shown);
-  EXPECT_EQ(chart.valueMin, -10);
-  EXPECT_EQ(chart.valueMax, 80);
 }
 
 TEST_F(StripChartLogicTest, OneSampleASecondWhateverThePollRateAcrossTheTickWrap) {
