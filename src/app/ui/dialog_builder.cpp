@@ -64,8 +64,13 @@ QWidget* makeControl(const ControlTemplate& c, QWidget* parent) {
   switch (c.kind) {
     case ControlKind::Static:
       return makeStatic(c, parent);
-    case ControlKind::GroupBox:
-      return new QGroupBox(text, parent);
+    case ControlKind::GroupBox: {
+      // Templates often list a group box after the controls it frames, which puts it on
+      // top of them; it only frames, so every click goes through to them.
+      auto* box = new QGroupBox(text, parent);
+      box->setAttribute(Qt::WA_TransparentForMouseEvents);
+      return box;
+    }
     case ControlKind::PushButton:
     case ControlKind::DefaultPushButton:
       return makePushButton(c, parent);

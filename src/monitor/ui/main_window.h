@@ -9,6 +9,7 @@
 #include "app/ui/dialog_builder.h"
 #include "link/link_host.h"
 #include "monitor/main_window_logic.h"
+#include "monitor/strip_chart_logic.h"
 
 class QAbstractButton;
 class QButtonGroup;
@@ -17,6 +18,7 @@ namespace km8 {
 
 class CaptionLabelWidget;
 class SetpointReportFeature;
+class ChartMenu;
 class RoundLedWidget;
 class SevenSegmentWidget;
 class StripChartWidget;
@@ -38,6 +40,8 @@ class MainWindow : public QDialog {
   QButtonGroup* chartChannelGroup() const;
   StripChartWidget* chart() const;
   SetpointReportFeature& setpointReport() { return *report_; }
+  StripChartLogic& chartLogic() { return *chartLogic_; }
+  ChartMenu& chartMenu() { return *chartMenu_; }
 
   // Whether any channel shows a reading from the instrument (red segments).
   bool showsLiveValues() const;
@@ -71,7 +75,9 @@ class MainWindow : public QDialog {
   // The features outlive the logic whose poll cycle calls them.
   std::unique_ptr<SetpointReportFeature> report_;
   std::unique_ptr<FeatureSet> features_;
+  std::unique_ptr<StripChartLogic> chartLogic_;  // outlives the logic's poll cycle
   std::unique_ptr<MainWindowLogic> logic_;
+  ChartMenu* chartMenu_ = nullptr;
   bool initialised_ = false;
 };
 
