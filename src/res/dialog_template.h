@@ -30,6 +30,7 @@ enum ControlFlags : unsigned {
   kHidden = 1u << 0,
   kGroupStart = 1u << 1,  // first control of a radio group (group and tab stop)
   kCentered = 1u << 2,
+  kDigitsOnly = 1u << 3,  // an edit that takes decimal digits only
 };
 
 struct ControlTemplate {
