@@ -66,13 +66,14 @@ bool StationApp::start() {
     if (id != kConfigurationButtonId) return;
     const bool devicePaths = setup_.store->holdsPortPaths();
     QtConfigDialogView view(messages(), {.devicePaths = devicePaths, .scan = {}}, window_.get());
-    RunConfigurationCommand(view, {.settings = settings_,
-                                   .store = *setup_.store,
-                                   .messages = messages(),
-                                   .chart = window_->logic().pollCycle().chart(),
-                                   .chartChannel = [this] { return window_->logic().items().chartChannel; },
-                                   .ports = devicePaths ? &ports_ : nullptr,
-                                   .requestReconfigure = [this] { worker_->RequestReconfigure(); }});
+    RunConfigurationCommand(
+        view, {.settings = settings_,
+               .store = *setup_.store,
+               .messages = messages(),
+               .chart = window_->logic().pollCycle().chart(),
+               .chartChannel = [this] { return window_->logic().items().chartChannel; },
+               .ports = devicePaths ? &ports_ : nullptr,
+               .requestReconfigure = [this] { worker_->RequestReconfigure(); }});
   });
 
   if (!worker_->start()) {
