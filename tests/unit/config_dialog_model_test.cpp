@@ -14,46 +14,26 @@ namespace km8 {
 namespace {
 
 TEST(ConfigDialogModel, StartingValuesCoverSettingsTheListsCannotShow) {
-  struct Case {
-    const char* what;
-    std::function<void(AppSettings&)> stored;
-    std::function<void(ConfigDialogValues&)> shown;
-  };
-  const Case cases[] = {
-      {"a rate outside the list shows as 9600",
-       [](AppSettings& s) { s.SerialSetup.BaudRate = 1000; },
-       [](ConfigDialogValues& v) { v.baudIndex = 7; }},
-      {"the default rate", [](AppSettings&) {}, [](ConfigDialogValues&) {}},
-      {"COM13 shows as COM2", [](AppSettings& s) { s.SerialSetup.PortIndex = 12; },
-       [](ConfigDialogValues& v) { v.portIndex = 1; }},
-      {"COM9 stays", [](AppSettings& s) { s.SerialSetup.PortIndex = 8; },
-       [](ConfigDialogValues& v) { v.portIndex = 8; }},
-      {"no attempts show as one", [](AppSettings& s) { s.Timeouts = 0; },
-       [](ConfigDialogValues& v) { v.attempts = 1; }},
-      {"a pause above 60000 ms is capped", [](AppSettings& s) { s.PollDelay = 65535; },
-       [](ConfigDialogValues& v) { v.delay = 60000; }},
-      {"any non-zero flag is a checked box",
-       [](AppSettings& s) {
-         s.DisplaySigLines = 0xFFFFFFFF;
-         s.DisplayRegLines = 0;
-       },
-       [](ConfigDialogValues& v) { v.regulationLimits = false; }},
-  };
-  for (const Case& c : cases) {
-    AppSettings s;
-    c.stored(s);
-    // The defaults: 19200 baud, COM2, instrument 1, 5 minutes, 3 attempts, both lines.
-    ConfigDialogValues expected;
-    expected.baudIndex = 9;
-    expected.portIndex = 1;
-    expected.instrumentNumber = 1;
-    expected.minutes = 5;
-    expected.attempts = 3;
-    expected.alarmLimits = expected.regulationLimits = true;
-    expected.portPaths = AppSettings::DefaultPortPaths();
-    c.shown(expected);
-    EXPECT_EQ(PrepareConfigDialog(s), expected) << c.what;
-  }
+  AppSettings s = test::ChangedSettings();
+  s.SerialSetup.BaudRate = 1000;  // not in the list
+  s.SerialSetup.PortIndex = 12;   // beyond COM9
+  s.Timeouts = 0;
+  ConfigDialogValues v = PrepareConfigDialog(s);
+  EXPECT_EQ(v.baudIndex, 7);  // 9600
+  EXPECT_EQ(v.portIndex, 1);  // COM2
+  EXPECT_EQ(v.attempts, 1);
+  EXPECT_EQ(v.delay, 60000u);  // from 65535
+  EXPECT_EQ(v.instrumentNumber, 247);
+  EXPECT_EQ(v.hours * 10000 + v.minutes * 100 + v.seconds, 125930);
+  EXPECT_TRUE(v.alarmLimits);  // any non-zero flag
+  EXPECT_FALSE(v.regulationLimits);
+  EXPECT_EQ(v.portPaths, s.PortPaths);
+
+  s.SerialSetup.BaudRate = 128000;
+  s.SerialSetup.PortIndex = 8;
+  v = PrepareConfigDialog(s);
+  EXPECT_EQ(v.baudIndex, 15);
+  EXPECT_EQ(v.portIndex, 8);
 }
 
 TEST(ConfigDialogModel, StoringWritesTheLineFormatAndMendsWhatTheListsLeaveOpen) {
@@ -87,13 +67,10 @@ TEST(ConfigDialogModel, StoringWritesTheLineFormatAndMendsWhatTheListsLeaveOpen)
 
   // No list position selected: COM2 at 9600.
   v.baudIndex = v.portIndex = -1;
+  v.hours = 200;
   StoreConfigDialog(v, s);
   EXPECT_EQ(s.SerialSetup.BaudRate, 9600u);
   EXPECT_EQ(s.SerialSetup.PortIndex, 1);
-  v.baudIndex = 14;
-  v.hours = 200;
-  StoreConfigDialog(v, s);
-  EXPECT_EQ(s.SerialSetup.BaudRate, 115200u);
   EXPECT_EQ(s.XAxisSec, 0);
 }
 
