@@ -31,6 +31,13 @@ speed_t standardSpeed(std::uint32_t baud) {
 }
 }  // namespace
 
+bool lineRunsAt(int fd, std::uint32_t baud) {
+  const speed_t speed = standardSpeed(baud);
+  termios tio{};
+  if (speed == B0 || tcgetattr(fd, &tio) != 0) return true;
+  return cfgetispeed(&tio) == speed;
+}
+
 bool configureSerialLine(int fd, std::uint32_t baud) {
   termios tio{};
   if (tcgetattr(fd, &tio) != 0) return false;

@@ -16,6 +16,9 @@ struct LineSettings {
   std::uint32_t baud = 19200;
   bool paced = false;              // send each byte at the baud rate's pace
   std::uint32_t turnaroundMs = 0;  // silence between request and reply
+  // On a pseudo-terminal, drop requests the master sends at another rate, as an
+  // instrument would not make sense of them (a pty carries the rate but not its effect).
+  bool deafToOtherRates = false;
 
   bool operator==(const LineSettings&) const = default;
 };

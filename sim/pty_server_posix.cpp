@@ -136,6 +136,8 @@ struct PtyServer::Impl {
   }
 
   void onFrame(const std::uint8_t* frame, std::size_t length) {
+    // The master of a pty sees the rate its slave side was set to.
+    if (line.deafToOtherRates && isPty && !lineRunsAt(fd, line.baud)) return;
     if (service.serve(frame, length, Clock::now(), plan)) transmit();
     applyLine();
   }

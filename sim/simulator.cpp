@@ -8,6 +8,7 @@ Simulator::Simulator(const SimConfig& config)
       faults_(config.instrument.seed ^ 0x5EEDF00Dull),
       pacedLine_(config.pacedLine),
       turnaroundMs_(config.turnaroundMs),
+      deafToOtherRates_(config.deafToOtherRates),
       server_(std::make_unique<PtyServer>(static_cast<RequestService&>(*this))) {
   faults_.setConfig(config.faults);
   instrument_.writeHistory(config.historyRecords, config.restartEvery);
@@ -86,7 +87,7 @@ bool Simulator::serve(const std::uint8_t* frame, std::size_t length, Clock::time
 
 LineSettings Simulator::lineSettings() const {
   std::lock_guard lock(mutex_);
-  return LineSettings{instrument_.baud(), pacedLine_, turnaroundMs_};
+  return LineSettings{instrument_.baud(), pacedLine_, turnaroundMs_, deafToOtherRates_};
 }
 
 void Simulator::setFaults(const FaultConfig& faults) {

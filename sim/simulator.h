@@ -24,6 +24,7 @@ struct SimConfig {
   double timeScale = 1.0;  // simulated seconds per real second; 0 freezes time
   bool pacedLine = false;
   std::uint32_t turnaroundMs = 0;
+  bool deafToOtherRates = false;  // see LineSettings
   FaultConfig faults;
 };
 
@@ -94,6 +95,7 @@ class Simulator final : private RequestService {
   FaultInjector faults_;
   bool pacedLine_;
   std::uint32_t turnaroundMs_;
+  bool deafToOtherRates_;
   bool clockRunning_ = false;
   std::uint64_t repliesSent_ = 0;
   Reply reply_;

@@ -7,7 +7,7 @@ using K = ControlKind;
 
 // clang-format off
 constexpr ControlTemplate kAccessCodeControls[] = {
-    {1113, K::Edit, "", 13, 12, 57, 14},
+    {1113, K::Edit, "", 13, 12, 57, 14, kDigitsOnly},
     {kStaticId, K::GroupBox, "", 5, 1, 74, 33},
     {1, K::DefaultPushButton, "OK", 87, 5, 40, 12},
     {2, K::PushButton, "Cancel", 87, 22, 40, 12},

@@ -31,9 +31,6 @@ inline constexpr int kBaudRate = 1100;
 // Channels 1..8; channel 8 is 1111, not 1110.
 inline constexpr std::array<int, 8> kChannelEnabled = {1103, 1104, 1105, 1106,
                                                        1107, 1108, 1109, 1111};
-// The edit fields that take digit keys alone.
-inline constexpr std::array<int, 6> kDigitsOnly = {kPulsePeriod, kBand,          kDerivativeTime,
-                                                   kMaxPower,    kArchivePeriod, kInstrumentNumber};
 }  // namespace editor_ids
 
 const DialogTemplate& SetpointEditorTemplate();

@@ -62,6 +62,27 @@ TEST(PtyServer, RequestWrittenToTheSlaveSideGetsItsReplyAndStopIsClean) {
   sim.stop();  // twice is harmless
 }
 
+TEST(PtyServer, AnInstrumentDeafToOtherRatesAnswersOnlyAtItsOwn) {
+  SimConfig config = quickConfig();
+  config.deafToOtherRates = true;  // the factory block runs at 19200
+  Simulator sim(config);
+  std::string error;
+  ASSERT_TRUE(sim.startOnNewPty(&error)) << error;
+  LineMaster master(sim.devicePath());
+  ASSERT_TRUE(master.ok());
+  const auto setRate = [&](speed_t speed) {
+    termios tio{};
+    tcgetattr(master.fd(), &tio);
+    cfsetispeed(&tio, speed);
+    cfsetospeed(&tio, speed);
+    return tcsetattr(master.fd(), TCSANOW, &tio) == 0;
+  };
+  ASSERT_TRUE(setRate(B9600));
+  EXPECT_TRUE(master.transact(readRequest(1, 4, 0, 5), 300).empty());
+  ASSERT_TRUE(setRate(B19200));
+  EXPECT_TRUE(isReadReply(master.transact(readRequest(1, 4, 0, 5)), 1, 10));
+}
+
 TEST(PtyServer, ProgrammingOverTheLineMovesTheInstrumentToItsNewAddress) {
   SimConfig config = quickConfig();
   config.instrument.accessCode = "1234";  // 0x001B

@@ -13,6 +13,7 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QRegularExpressionValidator>
 #include <QTreeWidget>
 
 #include "controls/ui/caption_label_widget.h"
@@ -64,8 +65,13 @@ QWidget* makeControl(const ControlTemplate& c, QWidget* parent) {
   switch (c.kind) {
     case ControlKind::Static:
       return makeStatic(c, parent);
-    case ControlKind::GroupBox:
-      return new QGroupBox(text, parent);
+    case ControlKind::GroupBox: {
+      // Templates often list a group box after the controls it frames, which puts it on
+      // top of them; it only frames, so every click goes through to them.
+      auto* box = new QGroupBox(text, parent);
+      box->setAttribute(Qt::WA_TransparentForMouseEvents);
+      return box;
+    }
     case ControlKind::PushButton:
     case ControlKind::DefaultPushButton:
       return makePushButton(c, parent);
@@ -73,8 +79,13 @@ QWidget* makeControl(const ControlTemplate& c, QWidget* parent) {
       return new QRadioButton(text, parent);
     case ControlKind::CheckBox:
       return new QCheckBox(text, parent);
-    case ControlKind::Edit:
-      return new QLineEdit(text, parent);
+    case ControlKind::Edit: {
+      auto* edit = new QLineEdit(text, parent);
+      if (c.flags & kDigitsOnly) {
+        edit->setValidator(new QRegularExpressionValidator(QRegularExpression("[0-9]*"), edit));
+      }
+      return edit;
+    }
     case ControlKind::DropDownList:
       return new QComboBox(parent);
     case ControlKind::ListView:
@@ -180,6 +191,10 @@ BuiltDialog buildDialog(const DialogTemplate& dialog, QWidget& window,
     QWidget* widget = makeControl(c, &window);
     widget->setProperty(kControlIdProperty, c.id);
     widget->setGeometry(built.units.toPixels(c.x, c.y, c.width, c.height));
+    if (c.kind == ControlKind::DropDownList) {
+      // A drop-down list's template height includes its open list; closed it is one line.
+      widget->resize(widget->width(), widget->sizeHint().height());
+    }
     if (c.kind == ControlKind::RadioButton) {
       if (group == nullptr || (c.flags & kGroupStart)) {
         group = new QButtonGroup(&window);

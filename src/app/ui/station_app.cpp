@@ -7,11 +7,14 @@
 #include "app/ui/window_snapshot.h"
 #include "config/program_folder.h"
 #include "config/settings.h"
+#include "config/ui/config_dialog.h"
 #include "link/link_worker.h"
 #include "monitor/ui/main_window.h"
 
 namespace km8 {
 namespace {
+
+constexpr int kConfigurationButtonId = 1042;
 
 Message threadFailureNotice() {
   return {.text = "Cannot create thread", .caption = "KM410-8", .icon = MessageIcon::Error};
@@ -60,6 +63,19 @@ bool StationApp::start() {
   callbacks.requestReconfigure = [this] { worker_->RequestReconfigure(); };
   window_ = std::make_unique<MainWindow>(*worker_, settings_, messages(), std::move(callbacks));
   linkHost_.relay().setTarget(window_.get());
+  QObject::connect(window_.get(), &MainWindow::commandRequested, window_.get(), [this](int id) {
+    if (id != kConfigurationButtonId) return;
+    const bool devicePaths = setup_.store->holdsPortPaths();
+    QtConfigDialogView view(messages(), {.devicePaths = devicePaths, .scan = {}}, window_.get());
+    RunConfigurationCommand(
+        view, {.settings = settings_,
+               .store = *setup_.store,
+               .messages = messages(),
+               .chart = window_->logic().pollCycle().chart(),
+               .chartChannel = [this] { return window_->logic().items().chartChannel; },
+               .ports = devicePaths ? &ports_ : nullptr,
+               .requestReconfigure = [this] { worker_->RequestReconfigure(); }});
+  });
 
   if (!worker_->start()) {
     messages().showMessage(threadFailureNotice());

@@ -15,6 +15,7 @@
 #include "controls/ui/strip_chart_widget.h"
 #include "setpoints/ui/setpoint_programming_feature.h"
 #include "setpoints/ui/setpoint_report_feature.h"
+#include "monitor/ui/chart_menu.h"
 
 namespace km8 {
 namespace {
@@ -53,7 +54,8 @@ class MainWindow::Services final : public MainWindowHost, public ControlVisibili
   explicit Services(MainWindow& window) : window_(window) {}
 
   bool startTimer(int timerId, int periodMs) override {
-    const int qtId = window_.QObject::startTimer(periodMs);
+    // The watchdog and the transfer lamp count ticks: a coarse timer would drift by 5%.
+    const int qtId = window_.QObject::startTimer(periodMs, Qt::PreciseTimer);
     if (qtId == 0) return false;
     timers_[qtId] = timerId;
     return true;
@@ -120,13 +122,17 @@ MainWindow::MainWindow(LinkMailbox& mailbox, SharedSettings& settings, MessageBo
   wiring.adcFailureLed = required<RoundLedWidget>(ui_, kAdcFailureLedId);
   wiring.transferLed = required<RoundLedWidget>(ui_, kTransferLedId);
   wiring.visibility = services_.get();
-  required<StripChartWidget>(ui_, kChartId);
+  StripChartWidget* chart = required<StripChartWidget>(ui_, kChartId);
 
   ProgrammingServices programming;
   programming.requestReconfigure = callbacks.requestReconfigure;
   programming.saveSettings = callbacks.saveSettings;
   logic_ = std::make_unique<MainWindowLogic>(mailbox, settings, wiring, *services_, messages,
                                              std::move(callbacks));
+  chartLogic_ = std::make_unique<StripChartLogic>(*chart, logic_->items(), settings, messages);
+  logic_->attachChart(*chartLogic_);
+  chartMenu_ = new ChartMenu(*chart, *chartLogic_, messages, *this);
+  chart->setMouseHandler([this](int button, int, int, int) { chartMenu_->onChartMouse(button); });
   programming_ = std::make_unique<SetpointProgrammingFeature>(
       *this, programmingCopy(), logic_->pollCycle(), settings, *services_, messages,
       std::move(programming));

@@ -10,6 +10,7 @@
 #include "link/link_host.h"
 #include "monitor/feature_window_set.h"
 #include "monitor/main_window_logic.h"
+#include "monitor/strip_chart_logic.h"
 
 class QAbstractButton;
 class QButtonGroup;
@@ -18,6 +19,7 @@ namespace km8 {
 
 class CaptionLabelWidget;
 class SetpointReportFeature;
+class ChartMenu;
 class RoundLedWidget;
 class SevenSegmentWidget;
 class StripChartWidget;
@@ -41,6 +43,8 @@ class MainWindow : public QDialog {
   StripChartWidget* chart() const;
   SetpointReportFeature& setpointReport() { return *report_; }
   SetpointProgrammingFeature& setpointProgramming() { return *programming_; }
+  StripChartLogic& chartLogic() { return *chartLogic_; }
+  ChartMenu& chartMenu() { return *chartMenu_; }
 
   // Whether any channel shows a reading from the instrument (red segments).
   bool showsLiveValues() const;
@@ -74,7 +78,9 @@ class MainWindow : public QDialog {
   std::unique_ptr<SetpointReportFeature> report_;
   std::unique_ptr<SetpointProgrammingFeature> programming_;
   FeatureWindowSet featureWindows_;
+  std::unique_ptr<StripChartLogic> chartLogic_;  // outlives the logic's poll cycle
   std::unique_ptr<MainWindowLogic> logic_;
+  ChartMenu* chartMenu_ = nullptr;
   bool initialised_ = false;
 };
 

@@ -2,7 +2,6 @@
 
 #include <QLineEdit>
 #include <QPushButton>
-#include <QRegularExpressionValidator>
 #include <algorithm>
 
 #include "res/access_code_template.h"
@@ -17,7 +16,6 @@ AccessCodeDialog::AccessCodeDialog(QWidget* parent) : QDialog(parent) {
   code_ = ui_.controlAs<QLineEdit>(access_code_ids::kCode);
   code_->setEchoMode(QLineEdit::Password);
   code_->setMaxLength(kAccessCodeMaxLength);
-  code_->setValidator(new QRegularExpressionValidator(QRegularExpression("[0-9]*"), code_));
   code_->setFocus();
   connect(ui_.controlAs<QPushButton>(access_code_ids::kOk), &QPushButton::clicked, this,
           &AccessCodeDialog::accept);

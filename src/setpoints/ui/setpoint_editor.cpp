@@ -5,7 +5,6 @@
 #include <QGroupBox>
 #include <QLineEdit>
 #include <QPushButton>
-#include <QRegularExpressionValidator>
 #include <array>
 #include <string_view>
 #include <utility>
@@ -49,8 +48,6 @@ void fillList(QComboBox* list, const auto& texts) {
     const std::string_view view(text);
     list->addItem(QString::fromUtf8(view.data(), static_cast<qsizetype>(view.size())));
   }
-  // The template's height is that of the opened list; the closed box is one line.
-  list->resize(list->width(), list->sizeHint().height());
 }
 
 }  // namespace
@@ -66,11 +63,6 @@ SetpointEditor::SetpointEditor(SetpointBlock& block, MessageBoxHost& messages, Q
   std::array<std::string, InstrumentBaudRates.size()> rates;
   for (std::size_t i = 0; i < rates.size(); ++i) rates[i] = std::to_string(InstrumentBaudRates[i]);
   fillList(control<QComboBox>(ui_, kBaudRate), rates);
-
-  for (int id : kDigitsOnly) {
-    auto* edit = control<QLineEdit>(ui_, id);
-    edit->setValidator(new QRegularExpressionValidator(QRegularExpression("[0-9]*"), edit));
-  }
 
   connect(control<QPushButton>(ui_, kOk), &QPushButton::clicked, this, &SetpointEditor::accept);
   connect(control<QPushButton>(ui_, kCancel), &QPushButton::clicked, this, &SetpointEditor::reject);

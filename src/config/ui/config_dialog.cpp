@@ -1,0 +1,190 @@
+#include "config/ui/config_dialog.h"
+
+#include <QAbstractItemView>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QHeaderView>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QScrollBar>
+#include <QTreeWidget>
+#include <stdexcept>
+
+#include "res/config_dialog_template.h"
+
+namespace km8 {
+namespace {
+
+// The dash between a port and its device: "COM2 — /dev/ttyUSB0".
+constexpr char kPortDeviceDash[] = " — ";
+constexpr char kNoDevicesText[] = "Послідовних пристроїв не знайдено.";
+
+template <class W>
+W* required(const BuiltDialog& ui, int id) {
+  W* widget = ui.controlAs<W>(id);
+  if (widget == nullptr) throw std::logic_error("dialog lacks control " + std::to_string(id));
+  return widget;
+}
+
+QString describe(const SerialDevice& device) {
+  QString text = QString::fromStdString(device.adapter);
+  if (!device.target.empty()) {
+    text += text.isEmpty() ? QString::fromStdString(device.target)
+                           : QStringLiteral(" (%1)").arg(QString::fromStdString(device.target));
+  }
+  if (!device.accessible) {
+    if (!text.isEmpty()) text += QStringLiteral(", ");
+    text += QString::fromUtf8(kNoAccessMark);
+  }
+  return text;
+}
+
+}  // namespace
+
+SerialDeviceChooser::SerialDeviceChooser(const QString& portName,
+                                         const std::vector<SerialDevice>& devices,
+                                         const std::string& current, QWidget* parent)
+    : QDialog(parent) {
+  ui_ = buildDialog(SerialDeviceChooserTemplate(), *this);
+  setWindowTitle(windowTitle() + QLatin1Char(' ') + portName);
+
+  QTreeWidget* view = list();
+  view->setColumnCount(2);
+  view->setHeaderHidden(true);
+  view->setSelectionMode(QAbstractItemView::SingleSelection);
+  bool anyRefused = false;
+  for (const SerialDevice& device : devices) {
+    auto* item = new QTreeWidgetItem(view, {QString::fromStdString(device.path), describe(device)});
+    item->setToolTip(0, item->text(0));
+    if (!device.accessible) {
+      item->setToolTip(1, QString::fromUtf8(kDialoutHint));
+      anyRefused = true;
+    }
+    if (device.path == current) view->setCurrentItem(item);
+  }
+  view->resizeColumnToContents(0);
+
+  auto* hint = required<QLabel>(ui_, kDeviceHintId);
+  if (devices.empty()) {
+    hint->setText(QString::fromUtf8(kNoDevicesText));
+  } else if (anyRefused) {
+    hint->setText(QString::fromUtf8(kDialoutHint));
+  }
+
+  auto* ok = required<QPushButton>(ui_, 1);
+  ok->setEnabled(view->currentItem() != nullptr);
+  connect(view, &QTreeWidget::currentItemChanged, ok,
+          [ok](QTreeWidgetItem* item) { ok->setEnabled(item != nullptr); });
+  connect(view, &QTreeWidget::itemDoubleClicked, this, &QDialog::accept);
+  connect(ok, &QPushButton::clicked, this, &QDialog::accept);
+  connect(required<QPushButton>(ui_, 2), &QPushButton::clicked, this, &QDialog::reject);
+}
+
+QTreeWidget* SerialDeviceChooser::list() const { return required<QTreeWidget>(ui_, kDeviceListId); }
+
+std::string SerialDeviceChooser::selectedPath() const {
+  const QTreeWidgetItem* item = list()->currentItem();
+  return item ? item->text(0).toStdString() : std::string();
+}
+
+ConfigDialog::ConfigDialog(const ConfigDialogValues& values, MessageBoxHost& messages,
+                           Options options, QWidget* parent)
+    : QDialog(parent), values_(values), messages_(messages), options_(std::move(options)) {
+  ui_ = buildDialog(
+      options_.devicePaths ? ConfigDialogWithDeviceButtonTemplate() : ConfigDialogTemplate(),
+      *this);
+  QComboBox* ports = combo(config_ids::kPortList);
+  for (int i = 0; i < kPortCount; ++i) ports->addItem(portText(i));
+  QComboBox* rates = combo(config_ids::kBaudList);
+  for (std::uint32_t rate : kConfigBaudRates) rates->addItem(QString::number(rate));
+  if (options_.devicePaths) {
+    // The closed list is narrow; the open one and the tooltip show the whole path.
+    connect(ports, &QComboBox::currentIndexChanged, this,
+            [ports] { ports->setToolTip(ports->currentText()); });
+    connect(required<QPushButton>(ui_, kDeviceChooserButtonId), &QPushButton::clicked, this,
+            &ConfigDialog::chooseDevice);
+  }
+  connect(required<QPushButton>(ui_, 1), &QPushButton::clicked, this, &ConfigDialog::accept);
+  connect(required<QPushButton>(ui_, 2), &QPushButton::clicked, this, &QDialog::reject);
+  showValues();
+}
+
+QComboBox* ConfigDialog::combo(int id) const { return required<QComboBox>(ui_, id); }
+
+QLineEdit* ConfigDialog::edit(int id) const { return required<QLineEdit>(ui_, id); }
+
+QString ConfigDialog::portText(int index) const {
+  QString text = QStringLiteral("COM%1").arg(index + 1);
+  if (options_.devicePaths) {
+    text += QString::fromUtf8(kPortDeviceDash) +
+            QString::fromStdString(values_.portPaths[static_cast<std::size_t>(index)]);
+  }
+  return text;
+}
+
+void ConfigDialog::refreshPortList() {
+  QComboBox* ports = combo(config_ids::kPortList);
+  for (int i = 0; i < kPortCount; ++i) ports->setItemText(i, portText(i));
+  ports->setToolTip(ports->currentText());
+  ports->view()->setMinimumWidth(ports->view()->sizeHintForColumn(0) +
+                                 ports->view()->verticalScrollBar()->sizeHint().width());
+}
+
+void ConfigDialog::showValues() {
+  combo(config_ids::kBaudList)->setCurrentIndex(values_.baudIndex);
+  combo(config_ids::kPortList)->setCurrentIndex(values_.portIndex);
+  edit(config_ids::kInstrumentNumber)->setText(QString::number(values_.instrumentNumber));
+  edit(config_ids::kHours)->setText(QString::number(values_.hours));
+  edit(config_ids::kMinutes)->setText(QString::number(values_.minutes));
+  edit(config_ids::kSeconds)->setText(QString::number(values_.seconds));
+  edit(config_ids::kDelay)->setText(QString::number(values_.delay));
+  edit(config_ids::kAttempts)->setText(QString::number(values_.attempts));
+  required<QCheckBox>(ui_, config_ids::kAlarmLimits)->setChecked(values_.alarmLimits);
+  required<QCheckBox>(ui_, config_ids::kRegulationLimits)->setChecked(values_.regulationLimits);
+  if (options_.devicePaths) refreshPortList();
+}
+
+void ConfigDialog::accept() {
+  ConfigDialogValues v = values_;
+  v.baudIndex = combo(config_ids::kBaudList)->currentIndex();
+  v.portIndex = combo(config_ids::kPortList)->currentIndex();
+  const auto text = [this](int id) { return edit(id)->text().toStdString(); };
+  const ConfigFieldTexts texts{
+      text(config_ids::kInstrumentNumber), text(config_ids::kHours), text(config_ids::kMinutes),
+      text(config_ids::kSeconds),          text(config_ids::kDelay), text(config_ids::kAttempts)};
+  if (const auto error = ReadConfigFields(texts, v)) {
+    messages_.showMessage(FieldRangeMessage(*error));
+    QLineEdit* field = edit(error->controlId);
+    field->setFocus();
+    field->selectAll();
+    return;
+  }
+  v.alarmLimits = required<QCheckBox>(ui_, config_ids::kAlarmLimits)->isChecked();
+  v.regulationLimits = required<QCheckBox>(ui_, config_ids::kRegulationLimits)->isChecked();
+  values_ = v;
+  QDialog::accept();
+}
+
+void ConfigDialog::chooseDevice() {
+  QComboBox* ports = combo(config_ids::kPortList);
+  const int port = ports->currentIndex();
+  if (port < 0 || port >= kPortCount) return;
+  auto& path = values_.portPaths[static_cast<std::size_t>(port)];
+  SerialDeviceChooser chooser(QStringLiteral("COM%1").arg(port + 1),
+                              ListSerialDevices(options_.scan), path, this);
+  if (chooser.exec() != QDialog::Accepted) return;
+  const std::string chosen = chooser.selectedPath();
+  if (chosen.empty()) return;
+  path = chosen;
+  refreshPortList();
+}
+
+bool QtConfigDialogView::runModal(ConfigDialogValues& values) {
+  ConfigDialog dialog(values, messages_, options_, parent_);
+  if (dialog.exec() != QDialog::Accepted) return false;
+  values = dialog.values();
+  return true;
+}
+
+}  // namespace km8
