@@ -140,10 +140,9 @@ struct SetpointEditorModel::Values {
   int baudIndex = -1;
 };
 
-namespace {
-
-std::optional<EditorRefusal> transferFrom(const EditorFields& shown, const SetpointBlock& block,
-                                          int channel, auto& values) {
+// Transfer from the controls, in the dialog's order.
+std::optional<EditorRefusal> SetpointEditorModel::transferFrom(const EditorFields& shown,
+                                                               Values& values) const {
   Transfer t;
   values.instrumentNumber = t.byte(kInstrumentNumber, shown.instrumentNumber);
   values.archivePeriod = t.byte(kArchivePeriod, shown.archivePeriod);
@@ -165,14 +164,12 @@ std::optional<EditorRefusal> transferFrom(const EditorFields& shown, const Setpo
   // The switching threshold of a cooling law lies above the setpoint by the band, and
   // must fit its field as well.
   const std::uint8_t law = values.controlLaw >= 0 ? static_cast<std::uint8_t>(values.controlLaw)
-                                                  : block.channel(channel).controlLaw;
+                                                  : block_.channel(channel_).controlLaw;
   if (!switchPointFor(*encodeTenths(values.setpoint), values.band, law)) {
     t.refuse(kSetpoint, rangePrompt(kTemperatureLow, kHoldHigh - values.band));
   }
   return t.refusal();
 }
-
-}  // namespace
 
 SetpointEditorModel::SetpointEditorModel(SetpointBlock& block) : block_(block) {
   fields_.archivePeriod = std::to_string(block_.archivePeriod());
@@ -224,7 +221,7 @@ void SetpointEditorModel::storeChannel(const Values& v) {
 
 std::optional<EditorRefusal> SetpointEditorModel::step(const EditorFields& shown, int delta) {
   Values values;
-  if (auto refusal = transferFrom(shown, block_, channel_, values)) return refusal;
+  if (auto refusal = transferFrom(shown, values)) return refusal;
   storeChannel(values);
   // The common members keep what was typed, as the controls will show it.
   fields_ = shown;
@@ -245,7 +242,7 @@ std::optional<EditorRefusal> SetpointEditorModel::previous(const EditorFields& s
 
 std::optional<EditorRefusal> SetpointEditorModel::accept(const EditorFields& shown) {
   Values values;
-  if (auto refusal = transferFrom(shown, block_, channel_, values)) return refusal;
+  if (auto refusal = transferFrom(shown, values)) return refusal;
   storeChannel(values);
   block_.setArchivePeriod(values.archivePeriod);
   block_.setInstrumentNumber(values.instrumentNumber);

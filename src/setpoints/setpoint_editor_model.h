@@ -60,6 +60,7 @@ class SetpointEditorModel {
 
  private:
   struct Values;
+  std::optional<EditorRefusal> transferFrom(const EditorFields& shown, Values& values) const;
   std::optional<EditorRefusal> step(const EditorFields& shown, int delta);
   void loadChannel();
   void storeChannel(const Values& values);
