@@ -47,6 +47,7 @@ struct MainWindowCallbacks {
   std::function<void()> publishWindowHandle;  // once, on the first timer tick
   std::function<void()> saveSettings;
   std::function<void(int exitCode)> endProcess;  // the station does not come back from it
+  std::function<void()> requestReconfigure = {};  // the link worker reopens the port
 };
 
 Message exitQuestion();

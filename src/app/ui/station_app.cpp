@@ -60,6 +60,7 @@ bool StationApp::start() {
     SaveSettings(settings_.snapshot(), *setup_.store, messages());
   };
   callbacks.endProcess = [this](int code) { linkHost_.endProcess(code); };
+  callbacks.requestReconfigure = [this] { worker_->RequestReconfigure(); };
   window_ = std::make_unique<MainWindow>(*worker_, settings_, messages(), std::move(callbacks));
   linkHost_.relay().setTarget(window_.get());
   QObject::connect(window_.get(), &MainWindow::commandRequested, window_.get(), [this](int id) {

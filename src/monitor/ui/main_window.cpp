@@ -13,6 +13,7 @@
 #include "controls/ui/seven_segment_widget.h"
 #include "app/ui/station_icon.h"
 #include "controls/ui/strip_chart_widget.h"
+#include "setpoints/ui/setpoint_programming_feature.h"
 #include "setpoints/ui/setpoint_report_feature.h"
 #include "monitor/ui/chart_menu.h"
 
@@ -35,6 +36,7 @@ constexpr int kAdcFailureLedId = 1068;
 constexpr int kTransferLedId = 1069;
 constexpr int kChartId = 1032;
 constexpr std::array<int, 4> kCommandButtonIds = {1053, 1041, 1042, 1101};
+constexpr int kChangeSetpointsId = 1101;
 
 template <class W>
 W* required(const BuiltDialog& ui, int id) {
@@ -96,18 +98,6 @@ class MainWindow::Services final : public MainWindowHost, public ControlVisibili
   std::map<int, int> timers_;  // Qt timer id -> the logic's timer id
 };
 
-// The modeless feature windows, each made by its own feature.
-class MainWindow::FeatureSet final : public FeatureWindows {
- public:
-  explicit FeatureSet(MainWindow& window) : window_(window) {}
-  bool createFeatureWindows() override { return window_.report_->createWindow(); }
-  void centreFeatureWindows() override { window_.report_->centreWindow(); }
-  void destroyFeatureWindows() override { window_.report_->destroyWindow(); }
-
- private:
-  MainWindow& window_;
-};
-
 MainWindow::MainWindow(LinkMailbox& mailbox, SharedSettings& settings, MessageBoxHost& messages,
                        MainWindowCallbacks callbacks, QWidget* parent)
     : QDialog(parent), services_(std::make_unique<Services>(*this)) {
@@ -134,16 +124,31 @@ MainWindow::MainWindow(LinkMailbox& mailbox, SharedSettings& settings, MessageBo
   wiring.visibility = services_.get();
   StripChartWidget* chart = required<StripChartWidget>(ui_, kChartId);
 
+  ProgrammingServices programming;
+  programming.requestReconfigure = callbacks.requestReconfigure;
+  programming.saveSettings = callbacks.saveSettings;
   logic_ = std::make_unique<MainWindowLogic>(mailbox, settings, wiring, *services_, messages,
                                              std::move(callbacks));
   chartLogic_ = std::make_unique<StripChartLogic>(*chart, logic_->items(), settings, messages);
   logic_->attachChart(*chartLogic_);
   chartMenu_ = new ChartMenu(*chart, *chartLogic_, messages, *this);
   chart->setMouseHandler([this](int button, int, int, int) { chartMenu_->onChartMouse(button); });
+  programming_ = std::make_unique<SetpointProgrammingFeature>(
+      *this, programmingCopy(), logic_->pollCycle(), settings, *services_, messages,
+      std::move(programming));
+  logic_->attachSetpointProgramming(programming_->workflow());
+  connect(this, &MainWindow::commandRequested, this, [this](int id) {
+    if (id == kChangeSetpointsId) programming_->workflow().start();
+  });
   bindButtons();
   report_ = std::make_unique<SetpointReportFeature>(*this, settings);
-  features_ = std::make_unique<FeatureSet>(*this);
-  logic_->attachFeatureWindows(*features_);
+  // The modeless feature windows, each made by its own feature, in their order: report,
+  // archive list, progress.
+  featureWindows_.add({.create = [this] { return report_->createWindow(); },
+                       .centre = [this] { report_->centreWindow(); },
+                       .destroy = [this] { report_->destroyWindow(); }});
+  featureWindows_.add(programming_->windowPiece());
+  logic_->attachFeatureWindows(featureWindows_);
 }
 
 MainWindow::~MainWindow() { logic_->shutdown(); }

@@ -8,6 +8,7 @@
 
 #include "app/ui/dialog_builder.h"
 #include "link/link_host.h"
+#include "monitor/feature_window_set.h"
 #include "monitor/main_window_logic.h"
 #include "monitor/strip_chart_logic.h"
 
@@ -22,6 +23,7 @@ class ChartMenu;
 class RoundLedWidget;
 class SevenSegmentWidget;
 class StripChartWidget;
+class SetpointProgrammingFeature;
 
 class MainWindow : public QDialog {
   Q_OBJECT
@@ -40,6 +42,7 @@ class MainWindow : public QDialog {
   QButtonGroup* chartChannelGroup() const;
   StripChartWidget* chart() const;
   SetpointReportFeature& setpointReport() { return *report_; }
+  SetpointProgrammingFeature& setpointProgramming() { return *programming_; }
   StripChartLogic& chartLogic() { return *chartLogic_; }
   ChartMenu& chartMenu() { return *chartMenu_; }
 
@@ -65,7 +68,6 @@ class MainWindow : public QDialog {
 
  private:
   class Services;
-  class FeatureSet;
 
   void bindButtons();
 
@@ -74,7 +76,8 @@ class MainWindow : public QDialog {
   std::unique_ptr<Services> services_;
   // The features outlive the logic whose poll cycle calls them.
   std::unique_ptr<SetpointReportFeature> report_;
-  std::unique_ptr<FeatureSet> features_;
+  std::unique_ptr<SetpointProgrammingFeature> programming_;
+  FeatureWindowSet featureWindows_;
   std::unique_ptr<StripChartLogic> chartLogic_;  // outlives the logic's poll cycle
   std::unique_ptr<MainWindowLogic> logic_;
   ChartMenu* chartMenu_ = nullptr;
