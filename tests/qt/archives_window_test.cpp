@@ -98,6 +98,7 @@ TEST_F(ArchivesWindowTest, ChosenFileNamesAreKeptCompletedOrRefused) {
       {1057, "/tmp/km8/report", "/tmp/km8/report.txt", "Створення текстового файлу"},
       {1057, "/tmp/km8/report.TxT", "/tmp/km8/report.TxT", "Створення текстового файлу"},
       {1057, "/tmp/km8/report.csv", "", nullptr},
+      {1057, "/tmp/km8.d/report", "/tmp/km8.d/report.txt", "Створення текстового файлу"},
       {1058, "/tmp/km8/archive", "/tmp/km8/archive" + dbSuffix, "Створення бази даних"},
       {1058, "/tmp/km8/archive.txt", "", nullptr},
   };
