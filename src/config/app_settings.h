@@ -28,7 +28,7 @@ struct AppSettings {
   std::uint32_t DisplayRegLines = 1;
   std::uint32_t DisplaySigLines = 1;
   std::string TextFileName;  // default: ProgramFolder + "/Archives.txt"
-  std::string DataBaseName;  // default: ProgramFolder + "/Archives.mdb"
+  std::string DataBaseName;  // default: ProgramFolder + DatabaseFileRule()'s name
   // Device path of COM1..COM9 on POSIX ("/dev/ttyS0".."/dev/ttyS8" by default);
   // not used on Windows, where the port names are the device names.
   std::array<std::string, kPortCount> PortPaths = DefaultPortPaths();

@@ -10,9 +10,6 @@
 
 namespace km8 {
 
-inline constexpr char kDefaultTextFileName[] = "Archives.txt";
-inline constexpr char kDefaultDataBaseName[] = "Archives.mdb";
-
 // '\\' on Windows, '/' elsewhere.
 char PathSeparator();
 
@@ -33,7 +30,8 @@ std::string ChooseProgramFolder(std::string_view exePath, char separator,
 // `folder` + separator + `name`, without doubling a separator that ends `folder`.
 std::string JoinPath(std::string_view folder, std::string_view name, char separator);
 
-// Sets TextFileName and DataBaseName to the two default files in `folder`.
+// Sets TextFileName and DataBaseName to the two default files in `folder` (the
+// database file's name follows the platform's database engine).
 void SetDefaultFileNames(AppSettings& settings, std::string_view folder,
                          char separator = PathSeparator());
 

@@ -5,6 +5,8 @@
 #include <string>
 #include <vector>
 
+#include "archives/database_file_rule.h"
+
 namespace km8 {
 namespace {
 
@@ -17,7 +19,7 @@ TEST(ProgramFolder, WindowsPathIsCutBeforeTheLastBackslash) {
   AppSettings s;
   SetDefaultFileNames(s, FolderOfPath("C:\\Station\\km8.exe", '\\'), '\\');
   EXPECT_EQ(s.TextFileName, "C:\\Station\\Archives.txt");
-  EXPECT_EQ(s.DataBaseName, "C:\\Station\\Archives.mdb");
+  EXPECT_EQ(s.DataBaseName, std::string("C:\\Station\\") + DatabaseFileRule().defaultFileName);
   SetDefaultFileNames(s, FolderOfPath("C:\\km8.exe", '\\'), '\\');
   EXPECT_EQ(s.TextFileName, "C:\\Archives.txt");
 }
@@ -29,7 +31,7 @@ TEST(ProgramFolder, PosixPathKeepsTheRootFolder) {
   SetDefaultFileNames(s, "/", '/');
   EXPECT_EQ(s.TextFileName, "/Archives.txt");
   SetDefaultFileNames(s, "/home/op/", '/');
-  EXPECT_EQ(s.DataBaseName, "/home/op/Archives.mdb");
+  EXPECT_EQ(s.DataBaseName, std::string("/home/op/") + DatabaseFileRule().defaultFileName);
 }
 
 TEST(ProgramFolder, UnwritableExecutableFolderFallsBackToHome) {

@@ -8,6 +8,7 @@
 #include <stdexcept>
 #include <string>
 
+#include "archives/ui/archive_feature.h"
 #include "controls/ui/caption_label_widget.h"
 #include "controls/ui/round_led_widget.h"
 #include "controls/ui/seven_segment_widget.h"
@@ -37,6 +38,7 @@ constexpr int kTransferLedId = 1069;
 constexpr int kChartId = 1032;
 constexpr std::array<int, 4> kCommandButtonIds = {1053, 1041, 1042, 1101};
 constexpr int kChangeSetpointsId = 1101;
+constexpr int kArchivesButtonId = 1041;
 
 template <class W>
 W* required(const BuiltDialog& ui, int id) {
@@ -127,6 +129,7 @@ MainWindow::MainWindow(LinkMailbox& mailbox, SharedSettings& settings, MessageBo
   ProgrammingServices programming;
   programming.requestReconfigure = callbacks.requestReconfigure;
   programming.saveSettings = callbacks.saveSettings;
+  std::function<void()> saveSettings = callbacks.saveSettings;
   logic_ = std::make_unique<MainWindowLogic>(mailbox, settings, wiring, *services_, messages,
                                              std::move(callbacks));
   chartLogic_ = std::make_unique<StripChartLogic>(*chart, logic_->items(), settings, messages);
@@ -140,6 +143,9 @@ MainWindow::MainWindow(LinkMailbox& mailbox, SharedSettings& settings, MessageBo
   connect(this, &MainWindow::commandRequested, this, [this](int id) {
     if (id == kChangeSetpointsId) programming_->workflow().start();
   });
+  archives_ = std::make_unique<ArchiveFeature>(*this, *services_, logic_->pollCycle(), settings,
+                                               messages, std::move(saveSettings));
+  logic_->attachArchiveReading(archives_->reading());
   bindButtons();
   report_ = std::make_unique<SetpointReportFeature>(*this, settings);
   // The modeless feature windows, each made by its own feature, in their order: report,
@@ -147,6 +153,9 @@ MainWindow::MainWindow(LinkMailbox& mailbox, SharedSettings& settings, MessageBo
   featureWindows_.add({.create = [this] { return report_->createWindow(); },
                        .centre = [this] { report_->centreWindow(); },
                        .destroy = [this] { report_->destroyWindow(); }});
+  featureWindows_.add({.create = [this] { return archives_->createListWindow(); },
+                       .centre = [this] { archives_->centreListWindow(); },
+                       .destroy = [this] { archives_->destroyListWindow(); }});
   featureWindows_.add(programming_->windowPiece());
   logic_->attachFeatureWindows(featureWindows_);
 }
@@ -165,6 +174,9 @@ void MainWindow::bindButtons() {
     connect(required<QPushButton>(ui_, id), &QPushButton::clicked, this,
             [this, id] { emit commandRequested(id); });
   }
+  connect(this, &MainWindow::commandRequested, this, [this](int id) {
+    if (id == kArchivesButtonId) archives_->runArchivesCommand();
+  });
 }
 
 MainWindowFront& MainWindow::front() { return *services_; }

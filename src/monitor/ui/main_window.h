@@ -17,6 +17,7 @@ class QButtonGroup;
 
 namespace km8 {
 
+class ArchiveFeature;
 class CaptionLabelWidget;
 class SetpointReportFeature;
 class ChartMenu;
@@ -45,6 +46,7 @@ class MainWindow : public QDialog {
   SetpointProgrammingFeature& setpointProgramming() { return *programming_; }
   StripChartLogic& chartLogic() { return *chartLogic_; }
   ChartMenu& chartMenu() { return *chartMenu_; }
+  ArchiveFeature& archives() { return *archives_; }
 
   // Whether any channel shows a reading from the instrument (red segments).
   bool showsLiveValues() const;
@@ -81,6 +83,7 @@ class MainWindow : public QDialog {
   std::unique_ptr<StripChartLogic> chartLogic_;  // outlives the logic's poll cycle
   std::unique_ptr<MainWindowLogic> logic_;
   ChartMenu* chartMenu_ = nullptr;
+  std::unique_ptr<ArchiveFeature> archives_;
   bool initialised_ = false;
 };
 

@@ -1,0 +1,18 @@
+#include "archives/database_file_rule.h"
+
+namespace km8 {
+
+bool AccessEngineAvailable() { return true; }
+
+const ArchiveFileRule& DatabaseFileRule() {
+  static const ArchiveFileRule rule{
+      .filter = "База даних Microsoft Access (*.mdb)",
+      .extension = "MDB",
+      .appendedSuffix = ".mdb",
+      .wrongExtensionText = "Розширення файла має бути 'MDB'",
+      .defaultFileName = "Archives.mdb",
+  };
+  return rule;
+}
+
+}  // namespace km8
