@@ -10,7 +10,7 @@
 #include <QPushButton>
 #include <QTemporaryDir>
 #include <QTimer>
-#include <QTreeWidget>
+#include <QTableView>
 #include <functional>
 
 #include "config/settings.h"
@@ -68,13 +68,14 @@ TEST(ConfigDialogView, TheChosenDeviceBecomesThePortsMappingAndIsSaved) {
     EXPECT_EQ(portList->itemText(0), "COM1 — /dev/ttyS0");
     portList->setCurrentIndex(2);
     whenModal<SerialDeviceChooser>([&](SerialDeviceChooser& chooser) {
-      QTreeWidget* list = chooser.list();
-      for (int i = 0; i < list->topLevelItemCount(); ++i) {
-        listed << list->topLevelItem(i)->text(0) + " | " + list->topLevelItem(i)->text(1);
+      QTableView* list = chooser.list();
+      const QAbstractItemModel* model = list->model();
+      for (int i = 0; i < model->rowCount(); ++i) {
+        listed << model->index(i, 0).data().toString() + " | " + model->index(i, 1).data().toString();
       }
       hint = chooser.controls().controlAs<QLabel>(kDeviceHintId)->text();
       EXPECT_EQ(chooser.windowTitle(), "Пристрій порту COM3");
-      list->setCurrentItem(list->topLevelItem(0));
+      list->setCurrentIndex(model->index(0, 0));
       chooser.controls().controlAs<QPushButton>(1)->click();
     });
     click(ui, kDeviceChooserButtonId);

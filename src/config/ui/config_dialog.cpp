@@ -8,7 +8,8 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QScrollBar>
-#include <QTreeWidget>
+#include <QStandardItemModel>
+#include <QTableView>
 #include <stdexcept>
 
 #include "res/config_dialog_template.h"
@@ -49,19 +50,24 @@ SerialDeviceChooser::SerialDeviceChooser(const QString& portName,
   ui_ = buildDialog(SerialDeviceChooserTemplate(), *this);
   setWindowTitle(windowTitle() + QLatin1Char(' ') + portName);
 
-  QTreeWidget* view = list();
-  view->setColumnCount(2);
-  view->setHeaderHidden(true);
+  QTableView* view = list();
+  auto* model = new QStandardItemModel(0, 2, view);
+  view->setModel(model);
+  view->horizontalHeader()->hide();
+  view->horizontalHeader()->setStretchLastSection(true);
   view->setSelectionMode(QAbstractItemView::SingleSelection);
+  view->setEditTriggers(QAbstractItemView::NoEditTriggers);
   bool anyRefused = false;
   for (const SerialDevice& device : devices) {
-    auto* item = new QTreeWidgetItem(view, {QString::fromStdString(device.path), describe(device)});
-    item->setToolTip(0, item->text(0));
+    auto* path = new QStandardItem(QString::fromStdString(device.path));
+    auto* description = new QStandardItem(describe(device));
+    path->setToolTip(path->text());
     if (!device.accessible) {
-      item->setToolTip(1, QString::fromUtf8(kDialoutHint));
+      description->setToolTip(QString::fromUtf8(kDialoutHint));
       anyRefused = true;
     }
-    if (device.path == current) view->setCurrentItem(item);
+    model->appendRow({path, description});
+    if (device.path == current) view->setCurrentIndex(path->index());
   }
   view->resizeColumnToContents(0);
 
@@ -73,19 +79,20 @@ SerialDeviceChooser::SerialDeviceChooser(const QString& portName,
   }
 
   auto* ok = required<QPushButton>(ui_, 1);
-  ok->setEnabled(view->currentItem() != nullptr);
-  connect(view, &QTreeWidget::currentItemChanged, ok,
-          [ok](QTreeWidgetItem* item) { ok->setEnabled(item != nullptr); });
-  connect(view, &QTreeWidget::itemDoubleClicked, this, &QDialog::accept);
+  ok->setEnabled(view->currentIndex().isValid());
+  connect(view->selectionModel(), &QItemSelectionModel::currentChanged, ok,
+          [ok](const QModelIndex& index) { ok->setEnabled(index.isValid()); });
+  connect(view, &QAbstractItemView::doubleClicked, this, &QDialog::accept);
   connect(ok, &QPushButton::clicked, this, &QDialog::accept);
   connect(required<QPushButton>(ui_, 2), &QPushButton::clicked, this, &QDialog::reject);
 }
 
-QTreeWidget* SerialDeviceChooser::list() const { return required<QTreeWidget>(ui_, kDeviceListId); }
+QTableView* SerialDeviceChooser::list() const { return required<QTableView>(ui_, kDeviceListId); }
 
 std::string SerialDeviceChooser::selectedPath() const {
-  const QTreeWidgetItem* item = list()->currentItem();
-  return item ? item->text(0).toStdString() : std::string();
+  const QModelIndex current = list()->currentIndex();
+  if (!current.isValid()) return {};
+  return current.siblingAtColumn(0).data().toString().toStdString();
 }
 
 ConfigDialog::ConfigDialog(const ConfigDialogValues& values, MessageBoxHost& messages,

@@ -13,7 +13,7 @@
 
 class QComboBox;
 class QLineEdit;
-class QTreeWidget;
+class QTableView;
 
 namespace km8 {
 
@@ -27,7 +27,7 @@ class SerialDeviceChooser : public QDialog {
                       const std::string& current, QWidget* parent = nullptr);
 
   const BuiltDialog& controls() const { return ui_; }
-  QTreeWidget* list() const;
+  QTableView* list() const;
   // The path of the selected device; empty when none is.
   std::string selectedPath() const;
 
