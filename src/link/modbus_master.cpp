@@ -1,7 +1,9 @@
 #include "link/modbus_master.h"
 
+#include <algorithm>
 #include <array>
 #include <cstring>
+#include <thread>
 
 #include "link/modbus_frame.h"
 
@@ -17,6 +19,8 @@ int ModbusMaster::Open(const SerialSetup& setup) {
     Close();
     return 0;
   }
+  silence_ = frameSilence(setup.BaudRate, setup.DataBits, setup.Parity, setup.StopBits);
+  quietFrom_ = {};
   return SerialPort::Open(setup);
 }
 
@@ -30,12 +34,28 @@ std::uint32_t ModbusMaster::exchange(const std::uint8_t* request, std::size_t le
   // of the current values, the setpoint block steps), and the checks cannot tell them
   // apart. Dropping it here costs nothing when the line is quiet.
   discardInput();
+  if (fastFraming_) {
+    // A reply taken at its last byte leaves the line busy as far as the slave can
+    // tell; it must hear 3.5 characters of silence before the next request.
+    std::this_thread::sleep_until(quietFrom_);
+    setReplyFunction(request[1]);
+  } else {
+    setReplyFunction(0);
+  }
   // Only the bytes received count: the write's and the read's own results add
   // nothing the reply checks do not see.
   std::uint32_t written = 0;
   (void)Write(request, static_cast<std::uint32_t>(length), written);
   std::uint32_t received = 0;
   (void)Read(reply, received);
+  quietFrom_ = std::chrono::steady_clock::now() + silence_;
+  ++exchanges_;
+  if (recording_) {
+    last_.requestLength = static_cast<std::uint32_t>(std::min(length, last_.request.size()));
+    std::memcpy(last_.request.data(), request, last_.requestLength);
+    last_.replyLength = std::min<std::uint32_t>(received, kModbusFrameSize);
+    std::memcpy(last_.reply.data(), reply, last_.replyLength);
+  }
   return received;
 }
 

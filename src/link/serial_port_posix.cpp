@@ -187,7 +187,7 @@ int SerialPort::Read(std::uint8_t* buffer, std::uint32_t& received) {
     return 0;
   }
 
-  const ReadEndRule rule(readLength_, b.intervalMs, b.totalMs);
+  const ReadEndRule rule(readLength_, b.intervalMs, b.totalMs, replyFunction_);
   const auto start = ReadClock::now();
   std::optional<ReadClock::time_point> lastByte;
   bool lineError = false;

@@ -8,6 +8,7 @@
 #include <atomic>
 #include <memory>
 
+#include "support/framing_under_test.h"
 #include "support/line_server.h"
 #include "support/link_fakes.h"
 #include "support/pty_pair.h"
@@ -28,7 +29,10 @@ LinkRequest readRequest() { return {1, 4, 0, 5, nullptr}; }
 
 class LinkWorkerTest : public ::testing::Test {
  protected:
-  LinkWorkerTest() : timing(log), host(log) { ports.setDevicePath(1, pty.slavePath()); }
+  LinkWorkerTest() : timing(log), host(log) {
+    ports.setDevicePath(1, pty.slavePath());
+    settings.set(&AppSettings::FastFraming, test::FastFramingUnderTest());
+  }
 
   ~LinkWorkerTest() override {
     worker.reset();  // the worker stops before the line server goes
