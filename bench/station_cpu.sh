@@ -1,9 +1,10 @@
 #!/usr/bin/env bash
 # The running station side by side with mbpoll, on the same simulated line (km8-sim:
 # 19200 8N1 paced, 3 ms turnaround): CPU time per transaction and per second of
-# idle polling, and the station's resident memory. CPU is the process's own user +
-# system time from /proc/PID/stat, so other work on the machine does not count;
-# transactions are counted from the station's --trace and from mbpoll's output.
+# idle polling, and the station's resident memory. CPU is the process's own task
+# clock (perf stat, all its threads; without perf, user + system time from
+# /proc/PID/stat), so other work on the machine does not count; transactions are
+# counted from the station's --trace and from mbpoll's output.
 #
 # Usage: bench/station_cpu.sh [SECONDS]   (default 30; the build in build/)
 set -euo pipefail
@@ -13,9 +14,14 @@ build=build
 scratch=$(mktemp -d)
 pids=()
 RATE=0
-cleanup() {
+stop_all() {
   for p in "${pids[@]}"; do kill "$p" 2>/dev/null || true; done
   wait 2>/dev/null || true
+  exec 3>&- || true
+  pids=()
+}
+cleanup() {
+  stop_all
   rm -rf "$scratch"
 }
 trap cleanup EXIT
@@ -25,11 +31,13 @@ cpu_ticks() { awk '{print $14 + $15}' "/proc/$1/stat"; }
 rss_kb() { awk '/^VmRSS/ {print $2}' "/proc/$1/status"; }
 
 start_sim() {
-  rm -f "$scratch/line"
-  # km8-sim reads commands from its standard input: keep it open.
-  sleep 100000 | "$build/sim/km8-sim" --baud 19200 --line-timing --turnaround 3 \
-    --link "$scratch/line" >/dev/null 2>&1 &
+  rm -f "$scratch/line" "$scratch/commands"
+  # km8-sim reads commands from its standard input: a pipe kept open by this script.
+  mkfifo "$scratch/commands"
+  "$build/sim/km8-sim" --baud 19200 --line-timing --turnaround 3 \
+    --link "$scratch/line" <"$scratch/commands" >/dev/null 2>&1 &
   pids+=($!)
+  exec 3>"$scratch/commands"
   for _ in $(seq 50); do [[ -e "$scratch/line" ]] && return; sleep 0.1; done
   echo "km8-sim did not start" >&2
   exit 1
@@ -40,19 +48,23 @@ start_sim() {
 measure() {
   local name=$1 pid=$2 count=$3
   sleep 5
-  local c0 n0 c1 n1
+  local c0 n0 c1 n1 cpu
   c0=$(cpu_ticks "$pid"); n0=$(eval "$count")
-  sleep "$seconds"
+  if command -v perf >/dev/null; then
+    cpu=$(perf stat -x, -e task-clock -p "$pid" -- sleep "$seconds" 2>&1 >/dev/null |
+      awk -F, '/task-clock/ {print $1 / 1000}')
+  else
+    sleep "$seconds"
+  fi
   c1=$(cpu_ticks "$pid"); n1=$(eval "$count")
+  [[ -n ${cpu:-} ]] || cpu=$(awk -v c=$((c1 - c0)) -v t="$tick" 'BEGIN {print c / t}')
   local rss; rss=$(rss_kb "$pid")
   local n=$((n1 - n0))
   if [[ $count == "echo 0" ]]; then n=$(awk -v r="$RATE" -v s="$seconds" 'BEGIN {print int(r * s)}'); fi
   RATE=$(awk -v n="$n" -v s="$seconds" 'BEGIN {print n / s}')
-  awk -v name="$name" -v c=$((c1 - c0)) -v n="$n" -v t="$tick" -v s="$seconds" \
-    -v rss="$rss" 'BEGIN {
-      cpu = c / t;
+  awk -v name="$name" -v cpu="$cpu" -v n="$n" -v s="$seconds" -v rss="$rss" 'BEGIN {
       printf "%-28s %7.1f transactions/s  %6.2f %% of a core  %7.0f us CPU/transaction  RSS %6.1f MB\n",
-        name, n / s, 100 * cpu / s, n > 0 ? 1e6 * cpu / n : 0, rss / 1024 }'
+        name, n / s, 100 * cpu / s, (n > 0 ? 1e6 * cpu / n : 0), rss / 1024 }'
 }
 
 station() {  # station FASTFRAMING TRACE(yes|no)
@@ -72,9 +84,7 @@ station() {  # station FASTFRAMING TRACE(yes|no)
   else
     measure "station FastFraming=$1 (rate as traced)" "$pid" "echo 0"
   fi
-  kill "$pid" "${pids[@]}" 2>/dev/null || true
-  wait 2>/dev/null || true
-  pids=()
+  stop_all
 }
 
 echo "CPU and memory while polling, ${seconds} s each (after 5 s warm-up)"
