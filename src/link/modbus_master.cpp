@@ -29,19 +29,17 @@ std::uint32_t ModbusMaster::exchange(const std::uint8_t* request, std::size_t le
   // The reply buffer holds kModbusFrameSize bytes; a port opened past this class's
   // Open with a longer read length must not write beyond it.
   if (readLength() > kModbusFrameSize) return 0;
+  if (fastFraming_) {
+    // A reply taken at its last byte leaves the line busy as far as the slave can
+    // tell; it must hear 3.5 characters of silence before the next request.
+    std::this_thread::sleep_until(quietFrom_);
+  }
+  setReplyFunction(fastFraming_ ? request[1] : 0);
   // A reply that came after the previous transaction gave up must not be taken as the
   // reply to this one: consecutive requests often have the same shape (the two halves
   // of the current values, the setpoint block steps), and the checks cannot tell them
   // apart. Dropping it here costs nothing when the line is quiet.
   discardInput();
-  if (fastFraming_) {
-    // A reply taken at its last byte leaves the line busy as far as the slave can
-    // tell; it must hear 3.5 characters of silence before the next request.
-    std::this_thread::sleep_until(quietFrom_);
-    setReplyFunction(request[1]);
-  } else {
-    setReplyFunction(0);
-  }
   // Only the bytes received count: the write's and the read's own results add
   // nothing the reply checks do not see.
   std::uint32_t written = 0;

@@ -17,10 +17,6 @@ int clampMs(milliseconds ms) {
 
 }  // namespace
 
-// The shortest reply there is (an exception): the most a read may take before the
-// frame's length is known, so that it never swallows bytes past the frame.
-constexpr std::uint32_t kShortestReply = 5;
-
 ReadEndRule::ReadEndRule(std::uint32_t readLength, std::uint32_t intervalMs, std::uint32_t totalMs,
                          std::uint8_t replyFunction)
     : readLength_(readLength),
@@ -35,20 +31,16 @@ ReadStep ReadEndRule::next(std::span<const std::uint8_t> received, ReadClock::du
     step.end = ReadEnd::Length;
     return step;
   }
-  const auto have = static_cast<std::uint32_t>(received.size());
-  step.maxBytes = readLength_ - have;
+  step.maxBytes = readLength_ - static_cast<std::uint32_t>(received.size());
   if (replyFunction_ != 0) {
-    const std::size_t frame = expectedReplyLength(replyFunction_, received.data(), have);
-    if (frame != 0 && have >= frame) {
-      // Bytes already waiting behind the frame still belong to this reply, as they
-      // would under the time-outs: an over-long reply must fail the same way.
+    const std::size_t frame =
+        expectedReplyLength(replyFunction_, received.data(), received.size());
+    if (frame != 0 && received.size() >= frame) {
+      // Bytes already waiting behind the frame are still taken (see ReadEnd), as they
+      // would be under the time-outs: an over-long reply fails the same way.
       step.end = ReadEnd::Frame;
       return step;
     }
-    if (frame != 0)
-      step.maxBytes = std::min<std::uint32_t>(step.maxBytes, static_cast<std::uint32_t>(frame) - have);
-    else if (have < kShortestReply)
-      step.maxBytes = std::min(step.maxBytes, kShortestReply - have);
   }
 
   if (total_.count() > 0) {
