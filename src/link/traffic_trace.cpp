@@ -96,7 +96,7 @@ StreamTrafficTrace::StreamTrafficTrace(const std::string& path) {
   if (path == "-") {
     stream_ = stderr;
   } else {
-    stream_ = std::fopen(path.c_str(), "a");
+    stream_ = std::fopen(path.c_str(), "ab");
     owned_ = stream_ != nullptr;
   }
 }

@@ -76,8 +76,11 @@ TEST(TrafficTrace, AFileTraceAppendsWholeLines) {
     trace.write("first");
     trace.write("second");
   }
-  std::ifstream in(path);
-  const std::string text((std::istreambuf_iterator<char>(in)), {});
+  std::string text;
+  {
+    std::ifstream in(path, std::ios::binary);
+    text.assign(std::istreambuf_iterator<char>(in), {});
+  }  // closed first: Windows does not remove an open file
   EXPECT_EQ(text, "first\nsecond\n");
   std::filesystem::remove(path);
   EXPECT_FALSE(StreamTrafficTrace("/nonexistent-folder/km8/trace.txt").ok());
