@@ -38,8 +38,8 @@ inline std::unique_ptr<sim::Simulator> startPacedSimulator(std::string& error) {
 inline void reportRate(benchmark::State& state, double transactions, double limitMsEach) {
   state.counters["transactions_per_s"] =
       benchmark::Counter(transactions, benchmark::Counter::kIsRate);
-  state.counters["of_line_limit"] = benchmark::Counter(
-      transactions * limitMsEach / 1000.0, benchmark::Counter::kIsRate);
+  state.counters["of_line_limit"] =
+      benchmark::Counter(transactions * limitMsEach / 1000.0, benchmark::Counter::kIsRate);
 }
 
 }  // namespace km8::bench

@@ -127,8 +127,13 @@ void BM_ArchiveRecords(benchmark::State& state) {
       static_cast<double>(state.iterations()) * limitMs / 1000.0, benchmark::Counter::kIsRate);
 }
 
-BENCHMARK(BM_Poll)->ArgName("FastFraming")->Arg(1)->Arg(0)->Iterations(150)->UseRealTime()->Unit(
-    benchmark::kMillisecond);
+BENCHMARK(BM_Poll)
+    ->ArgName("FastFraming")
+    ->Arg(1)
+    ->Arg(0)
+    ->Iterations(150)
+    ->UseRealTime()
+    ->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_ArchiveRecords)
     ->ArgName("FastFraming")
     ->Arg(1)

@@ -33,8 +33,7 @@ ReadStep ReadEndRule::next(std::span<const std::uint8_t> received, ReadClock::du
   }
   step.maxBytes = readLength_ - static_cast<std::uint32_t>(received.size());
   if (replyFunction_ != 0) {
-    const std::size_t frame =
-        expectedReplyLength(replyFunction_, received.data(), received.size());
+    const std::size_t frame = expectedReplyLength(replyFunction_, received.data(), received.size());
     if (frame != 0 && received.size() >= frame) {
       // Bytes already waiting behind the frame are still taken (see ReadEnd), as they
       // would be under the time-outs: an over-long reply fails the same way.

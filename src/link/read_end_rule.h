@@ -47,6 +47,7 @@ class ReadEndRule {
                 std::optional<ReadClock::duration> sinceLastByte) const;
 
   std::uint32_t readLength() const { return readLength_; }
+  std::uint8_t replyFunction() const { return replyFunction_; }
 
  private:
   std::uint32_t readLength_;

@@ -171,9 +171,9 @@ int SerialPort::Read(std::uint8_t* buffer, std::uint32_t& received) {
     std::optional<ReadClock::time_point> lastByte;
     for (;;) {
       const auto now = ReadClock::now();
-      const ReadStep step = rule.next(
-          {buffer, received}, now - start,
-          lastByte ? std::optional<ReadClock::duration>(now - *lastByte) : std::nullopt);
+      const ReadStep step =
+          rule.next({buffer, received}, now - start,
+                    lastByte ? std::optional<ReadClock::duration>(now - *lastByte) : std::nullopt);
       if (step.end == ReadEnd::Length) break;
       DWORD count = 0;
       ok = b.readWaiting(buffer + received, step.maxBytes,

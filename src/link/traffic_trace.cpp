@@ -37,7 +37,8 @@ void appendHex(std::string& out, std::span<const std::uint8_t> bytes, bool maskC
 
 }  // namespace
 
-ReplyVerdict JudgeReply(std::span<const std::uint8_t> request, std::span<const std::uint8_t> reply) {
+ReplyVerdict JudgeReply(std::span<const std::uint8_t> request,
+                        std::span<const std::uint8_t> reply) {
   const std::size_t n = reply.size();
   if (n == 0) return {ReplyVerdict::Timeout};
   if (request.size() < 2) return {ReplyVerdict::Mismatch};

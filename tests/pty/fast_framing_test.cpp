@@ -44,7 +44,8 @@ TEST(FastFraming, AByteAfterTheWholeFrameIsNotPartOfTheReply) {
 }
 
 // What arrives together with the frame still belongs to it: an over-long echo fails
-// under either rule, and a reply cut short waits for the time-outs.
+// under either rule; a reply cut short, or broken by a pause longer than the
+// inter-character time-out, ends by the time-outs.
 TEST(FastFraming, ShortAndOverlongRepliesFailAsUnderTheTimeouts) {
   const Bytes echo = withCrc({0x01, 0x06, 0x00, 0x0D, 0x00, 0x07});
   Bytes nine = echo;
@@ -56,12 +57,18 @@ TEST(FastFraming, ShortAndOverlongRepliesFailAsUnderTheTimeouts) {
   ScriptedResponder slave{line.com1.masterFd()};
   slave.expect(echo).reply(nine);
   slave.expect(kRead).reply(Bytes(kReply.begin(), kReply.end() - 1));
+  // The rest of a frame of known length after more than the inter-character time-out.
+  slave.expect(kRead)
+      .reply(Bytes(kReply.begin(), kReply.begin() + 4))
+      .reply(Bytes(kReply.begin() + 4, kReply.end()), milliseconds(40));
   slave.expect(kRead).reply(kReply);
   slave.start();
 
   EXPECT_FALSE(master.WriteSingleRegister(1, 13, 7));
   std::uint8_t count = 0;
   EXPECT_FALSE(master.ReadInputRegisters(1, 0, 2, nullptr, count));
+  EXPECT_FALSE(master.ReadInputRegisters(1, 0, 2, nullptr, count));
+  std::this_thread::sleep_for(milliseconds(60));  // the late rest is dropped before the next
   EXPECT_TRUE(master.ReadInputRegisters(1, 0, 2, nullptr, count));
   EXPECT_TRUE(slave.finish());
   for (const auto& problem : slave.problems()) ADD_FAILURE() << problem;

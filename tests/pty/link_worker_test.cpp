@@ -134,8 +134,7 @@ TEST_F(LinkWorkerTest, TheTraceHasALinePerAttemptWithTheAccessCodeMasked) {
   ASSERT_EQ(lines.size(), 3u);
   const std::string tx = "TX " + test::hex(kReadRequest);
   EXPECT_NE(lines[0].find(tx + " RX - time-out attempt 1"), std::string::npos) << lines[0];
-  EXPECT_NE(lines[1].find(tx + " RX " + test::hex(kReadReply) + " ok attempt 2"),
-            std::string::npos)
+  EXPECT_NE(lines[1].find(tx + " RX " + test::hex(kReadReply) + " ok attempt 2"), std::string::npos)
       << lines[1];
   EXPECT_NE(lines[2].find("TX 01 06 00 0C ** ** ** ** RX 01 06 00 0C ** ** ** ** ok attempt 1"),
             std::string::npos)

@@ -4,8 +4,8 @@
 #include <QFontInfo>
 #include <QtTest/QTest>
 #include <cmath>
-#include <map>
 #include <limits>
+#include <map>
 
 #include "controls/ui/caption_label_widget.h"
 #include "controls/ui/color_ref.h"

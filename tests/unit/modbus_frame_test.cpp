@@ -119,20 +119,20 @@ TEST(ModbusFrame, ExpectedReplyLengthFollowsTheFunctionByteAndTheByteCount) {
   const Case cases[] = {
       {4, {}, 0},
       {4, {0x01}, 0},
-      {4, {0x01, 0x04}, 0},              // the byte count is still to come
-      {4, {0x01, 0x04, 10}, 15},         // five registers
-      {3, {0x01, 0x03, 0}, 5},           // an empty read reply
-      {1, {0x01, 0x01, 250}, 255},       // the longest
-      {4, {0x01, 0x84}, 5},              // exception, known from two bytes
+      {4, {0x01, 0x04}, 0},         // the byte count is still to come
+      {4, {0x01, 0x04, 10}, 15},    // five registers
+      {3, {0x01, 0x03, 0}, 5},      // an empty read reply
+      {1, {0x01, 0x01, 250}, 255},  // the longest
+      {4, {0x01, 0x84}, 5},         // exception, known from two bytes
       {6, {0x01, 0x86, 0x03}, 5},
       {5, {0x01, 0x05}, 8},
       {6, {0x01, 0x06}, 8},
       {8, {0x01, 0x08}, 8},
       {15, {0x01, 0x0F}, 8},
       {16, {0x01, 0x10}, 8},
-      {4, {0x01, 0x03, 10}, 0},          // another function answers: only the time-outs
-      {4, {0x01, 0x83, 2}, 0},           // another function's exception
-      {7, {0x01, 0x07}, 0},              // a function whose reply the master never asks for
+      {4, {0x01, 0x03, 10}, 0},  // another function answers: only the time-outs
+      {4, {0x01, 0x83, 2}, 0},   // another function's exception
+      {7, {0x01, 0x07}, 0},      // a function whose reply the master never asks for
       {0, {0x01, 0x00}, 0},
   };
   for (const Case& c : cases) {

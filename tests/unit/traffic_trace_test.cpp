@@ -43,8 +43,7 @@ TEST(TrafficTrace, EachOutcomeIsNamedFromTheBytes) {
 
 TEST(TrafficTrace, ALineHasTheTimeAndBothFramesInHex) {
   const Bytes reply = withCrc({0x01, 0x04, 2, 0xEA, 0x00});
-  const std::string line =
-      FormatTraceLine(std::chrono::microseconds(12'345'678), kRead, reply, 1);
+  const std::string line = FormatTraceLine(std::chrono::microseconds(12'345'678), kRead, reply, 1);
   EXPECT_EQ(line, "          12.345678 TX " + test::hex(kRead) + " RX " + test::hex(reply) +
                       " ok attempt 1");
   EXPECT_TRUE(FormatTraceLine({}, kRead, {}, 3).ends_with(" RX - time-out attempt 3"));
@@ -63,8 +62,7 @@ TEST(TrafficTrace, TheAccessCodeAndTheCrcThatWouldGiveItAwayAreMasked) {
                   .ends_with("RX " + test::hex(refused) + " exception 3 attempt 1"));
   // Another register is not masked.
   const Bytes other = withCrc({0x01, 0x06, 0x00, 0x0D, 0x34, 0x12});
-  EXPECT_NE(FormatTraceLine({}, other, other, 1).find("TX " + test::hex(other)),
-            std::string::npos);
+  EXPECT_NE(FormatTraceLine({}, other, other, 1).find("TX " + test::hex(other)), std::string::npos);
 }
 
 TEST(TrafficTrace, AFileTraceAppendsWholeLines) {

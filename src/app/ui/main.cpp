@@ -40,7 +40,8 @@ int main(int argc, char** argv) {
   if (!options->tracePath.empty()) {
     trace = std::make_unique<km8::StreamTrafficTrace>(options->tracePath);
     if (!trace->ok()) {
-      std::fprintf(stderr, "km8-station: cannot open the trace file %s\n", options->tracePath.c_str());
+      std::fprintf(stderr, "km8-station: cannot open the trace file %s\n",
+                   options->tracePath.c_str());
       return km8::kUsageExitCode;
     }
   }
