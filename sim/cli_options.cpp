@@ -90,7 +90,8 @@ Line:
   --pty                 serve a new pseudo-terminal (default)
   --device PATH         serve a serial device instead (e.g. /dev/ttyUSB1)
   --link PATH           also make PATH a symlink to the pseudo-terminal
-  --line-timing         send each byte at the baud rate's pace
+  --line-timing         take requests and send replies at the baud rate's pace
+                        (10 bits a character, 8N1)
   --turnaround MS       silence before each reply (default 0)
 Setpoints:
   --setpoints T1,..,T8  setpoints in degrees; empty entries keep the default

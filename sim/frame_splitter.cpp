@@ -19,8 +19,8 @@ bool hasOwnLength(std::uint8_t function) {
 
 void FrameSplitter::setBaud(std::uint32_t baud) {
   if (baud == 0) baud = 600;
-  // 3.5 characters of 11 bits; above 19200 baud the usual fixed 1.75 ms.
-  gapUs_ = baud > 19200 ? 1750 : static_cast<std::int64_t>(3.5 * 11 * 1'000'000 / baud);
+  // 3.5 characters of 10 bits (8N1); above 19200 baud the usual fixed 1.75 ms.
+  gapUs_ = baud > 19200 ? 1750 : static_cast<std::int64_t>(3.5 * 10 * 1'000'000 / baud);
 }
 
 std::size_t FrameSplitter::expectedLength() const {

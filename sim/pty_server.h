@@ -14,7 +14,7 @@ namespace km8::sim {
 
 struct LineSettings {
   std::uint32_t baud = 19200;
-  bool paced = false;              // send each byte at the baud rate's pace
+  bool paced = false;              // requests and replies take their time on the line
   std::uint32_t turnaroundMs = 0;  // silence between request and reply
   // On a pseudo-terminal, drop requests the master sends at another rate, as an
   // instrument would not make sense of them (a pty carries the rate but not its effect).

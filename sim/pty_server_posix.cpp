@@ -32,6 +32,10 @@ constexpr int kHungUpRetryMs = 20;
 constexpr int kIdleWakeMs = 100;
 constexpr int kDeviceReopenMs = 500;
 
+// The line is set up as 8N1 (configureSerialLine): a start bit, 8 data bits, no
+// parity and one stop bit make a character.
+constexpr std::int64_t kCharacterBits = 1 + 8 + 0 + 1;
+
 }  // namespace
 
 struct PtyServer::Impl {
@@ -48,6 +52,7 @@ struct PtyServer::Impl {
   FrameSplitter splitter;
   LineSettings line;
   TransmitPlan plan;
+  Clock::time_point requestStart;  // when the first byte of the pending request came
 
   bool makeStopPipe(std::string& error) {
     if (stopRead >= 0) return true;
@@ -96,15 +101,18 @@ struct PtyServer::Impl {
     return true;
   }
 
+  std::chrono::nanoseconds characterTime() const {
+    return std::chrono::nanoseconds(kCharacterBits * 1'000'000'000LL / std::max(line.baud, 1u));
+  }
+
   bool send(const std::uint8_t* data, std::size_t length) {
     if (!line.paced) return writeAll(data, length);
-    // 11 bits per character: start, 8 data, parity or second stop, stop.
-    const auto perChar = std::chrono::nanoseconds(11'000'000'000LL / std::max(line.baud, 1u));
+    // A character reaches the far end once its stop bit is through.
+    const auto perChar = characterTime();
     auto due = Clock::now();
     for (std::size_t i = 0; i < length; ++i) {
-      if (!writeAll(data + i, 1)) return false;
       due += perChar;
-      if (!waitUntil(due)) return false;
+      if (!waitUntil(due) || !writeAll(data + i, 1)) return false;
     }
     return true;
   }
@@ -138,6 +146,10 @@ struct PtyServer::Impl {
   void onFrame(const std::uint8_t* frame, std::size_t length) {
     // The master of a pty sees the rate its slave side was set to.
     if (line.deafToOtherRates && isPty && !lineRunsAt(fd, line.baud)) return;
+    // A master on a pseudo-terminal hands its request over at once; on the line it
+    // would take its characters' time, which the instrument waits out before its
+    // turnaround.
+    if (line.paced && !waitUntil(requestStart + characterTime() * static_cast<int>(length))) return;
     if (service.serve(frame, length, Clock::now(), plan)) transmit();
     applyLine();
   }
@@ -187,6 +199,7 @@ struct PtyServer::Impl {
       if (watchLine && fds[1].revents != 0) {
         const ssize_t n = ::read(fd, buffer, sizeof buffer);
         if (n > 0) {
+          if (splitter.pending() == 0) requestStart = now;
           splitter.feed(buffer, static_cast<std::size_t>(n), toUs(now), handle);
         } else if (n == 0 || (errno != EAGAIN && errno != EINTR)) {
           // Pseudo-terminal: nobody has the slave side open. Device: it went away.

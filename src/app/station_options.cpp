@@ -29,6 +29,7 @@ std::optional<StationOptions> ParseStationCommandLine(std::span<const std::strin
   StationOptions options;
   bool settingsGiven = false;
   bool screenshotGiven = false;
+  bool traceGiven = false;
   for (std::size_t i = 0; i < args.size(); ++i) {
     std::string name = args[i];
     std::optional<std::string> inlineValue;
@@ -36,7 +37,7 @@ std::optional<StationOptions> ParseStationCommandLine(std::span<const std::strin
       inlineValue = name.substr(eq + 1);
       name.resize(eq);
     }
-    const bool takesValue = name == "--settings" || name == "--screenshot";
+    const bool takesValue = name == "--settings" || name == "--screenshot" || name == "--trace";
     if (!takesValue && inlineValue) {
       error = "option " + name + " takes no value";
       return std::nullopt;
@@ -73,6 +74,13 @@ std::optional<StationOptions> ParseStationCommandLine(std::span<const std::strin
         return std::nullopt;
       }
       screenshotGiven = true;
+    } else if (name == "--trace") {
+      if (traceGiven || value.empty()) {
+        error = traceGiven ? "option --trace given twice" : "option --trace needs a file or -";
+        return std::nullopt;
+      }
+      traceGiven = true;
+      options.tracePath = value;
     } else if (name.starts_with("-")) {
       error = "unknown option " + name;
       return std::nullopt;
@@ -99,6 +107,8 @@ serial line (Modbus RTU).
   --screenshot SECONDS:PATH
                         developer aid: after SECONDS, as soon as live values show,
                         save a picture of the main window to PATH and end
+  --trace FILE          write every transaction on the line to FILE (- for standard
+                        error): time, request and reply bytes, outcome, attempt
   -h, --help            show this help and end
   --version             show the version and end
 

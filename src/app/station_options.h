@@ -17,6 +17,8 @@ struct StationOptions {
   // shows live values, and end.
   int screenshotAfterSeconds = -1;
   std::string screenshotPath;
+  // --trace FILE: one line per transaction on the line; "-" is standard error.
+  std::string tracePath;
 
   bool operator==(const StationOptions&) const = default;
 };

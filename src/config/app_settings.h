@@ -27,6 +27,9 @@ struct AppSettings {
   std::uint32_t TextAutoOpen = 1;
   std::uint32_t DisplayRegLines = 1;
   std::uint32_t DisplaySigLines = 1;
+  // A reply ends as soon as its own length has arrived; 0 waits for the line's
+  // inter-character time-out after every reply.
+  std::uint32_t FastFraming = 1;
   std::string TextFileName;  // default: ProgramFolder + "/Archives.txt"
   std::string DataBaseName;  // default: ProgramFolder + DatabaseFileRule()'s name
   // Device path of COM1..COM9 on POSIX ("/dev/ttyS0".."/dev/ttyS8" by default);

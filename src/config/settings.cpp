@@ -25,6 +25,7 @@ void forEachDword(Settings& s, Fn&& fn) {
   fn("TextAutoOpen", s.TextAutoOpen);
   fn("DisplayRegLines", s.DisplayRegLines);
   fn("DisplaySigLines", s.DisplaySigLines);
+  fn("FastFraming", s.FastFraming);
 }
 
 template <class Settings, class Fn>

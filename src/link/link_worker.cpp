@@ -145,6 +145,7 @@ void LinkWorker::run() {
       request_.kind = 0;
     }
     attemptCount_ = failedAttempts_ = remainingPauseMs_ = 0;
+    master->recordExchanges(trace_ != nullptr);
     eventsCreated_ = true;
     mainLoop(*master);
   }
@@ -192,7 +193,9 @@ void LinkWorker::mainLoop(ModbusMaster& master) {
       }
     }
 
+    const std::uint64_t onLineBefore = master.exchangeCount();
     const bool ok = attempt(master, request, request.data, results);
+    if (trace_ && master.exchangeCount() != onLineBefore) traceAttempt(master, attemptCount_ + 1);
     if (request.kind == static_cast<std::uint8_t>(RequestKind::WriteSingleRegister) &&
         request.start == kAccessCodeRegister) {
       // A wrong access code costs the instrument an attempt: never repeat this write.
@@ -273,8 +276,16 @@ void LinkWorker::complete(const Results& results) {
   }
 }
 
+void LinkWorker::traceAttempt(const ModbusMaster& master, unsigned attemptNumber) {
+  const ModbusMaster::Exchange& e = master.lastExchange();
+  trace_->write(FormatTraceLine(std::chrono::steady_clock::now().time_since_epoch(),
+                                {e.request.data(), e.requestLength},
+                                {e.reply.data(), e.replyLength}, attemptNumber));
+}
+
 void LinkWorker::reopen(ModbusMaster& master) {
   reconfigureEvent_.reset();
+  master.setFastFraming(settings_.get(&AppSettings::FastFraming) != 0);
   const SerialSetup setup = settings_.update([](AppSettings& s) {
     s.SerialSetup.TotalTimeoutMs = ComputeTotalTimeoutMs(s.SerialSetup);
     return s.SerialSetup;
@@ -305,6 +316,7 @@ void LinkWorker::reopenSilently(ModbusMaster& master) {
     s.SerialSetup.TotalTimeoutMs = ComputeTotalTimeoutMs(s.SerialSetup);
     return s.SerialSetup;
   });
+  master.setFastFraming(settings_.get(&AppSettings::FastFraming) != 0);
   master.Open(setup);
 }
 

@@ -19,6 +19,7 @@
 #include "link/manual_reset_event.h"
 #include "link/modbus_master.h"
 #include "link/port_map.h"
+#include "link/traffic_trace.h"
 
 namespace km8 {
 
@@ -57,6 +58,10 @@ class LinkWorker final : public LinkMailbox {
   // in 200 ms steps, up to 100 steps; then "INTERNAL ERROR !" ends the process.
   void RequestReconfigure();
 
+  // Where each transaction on the line is written, by the worker thread; set before
+  // start(). Null (the default): no trace.
+  void setTrafficTrace(TrafficTrace* trace) { trace_ = trace; }
+
   // Whether the worker thread has created its events (and so can take requests).
   bool eventsCreated() const { return eventsCreated_; }
 
@@ -77,6 +82,7 @@ class LinkWorker final : public LinkMailbox {
   bool attempt(ModbusMaster& master, const LinkRequest& request, const std::uint8_t* data,
                Results& out);
   void complete(const Results& results);
+  void traceAttempt(const ModbusMaster& master, unsigned attemptNumber);
   bool waitForMainWindow();
   void internalError();
 
@@ -85,6 +91,7 @@ class LinkWorker final : public LinkMailbox {
   LinkHost& host_;
   LinkTiming& timing_;
   MasterFactory makeMaster_;
+  TrafficTrace* trace_ = nullptr;
 
   // The worker "creates" its events when its thread starts: until then the mailbox
   // reports nothing done and RequestReconfigure waits.

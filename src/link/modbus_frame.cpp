@@ -82,6 +82,37 @@ bool isValidEchoReply(const std::uint8_t* reply, std::size_t n, const std::uint8
   return n == kShortFrame && hasValidCrc(reply, n) && std::memcmp(reply, request, 6) == 0;
 }
 
+std::size_t expectedReplyLength(std::uint8_t function, const std::uint8_t* reply, std::size_t n) {
+  if (n < 2 || function == 0 || function >= 0x80) return 0;
+  if (reply[1] == (function | 0x80)) return 5;  // address, function, code, CRC
+  if (reply[1] != function) return 0;
+  switch (function) {
+    case 1:
+    case 2:
+    case 3:
+    case 4:
+      return n < 3 ? 0 : 5u + reply[2];
+    case 5:
+    case 6:
+    case 8:
+    case 15:
+    case 16:
+      return kShortFrame;
+    default:
+      return 0;
+  }
+}
+
+std::chrono::microseconds frameSilence(std::uint32_t baud, std::uint8_t dataBits,
+                                       std::uint8_t parity, std::uint8_t stopBits) {
+  if (baud == 0) return {};
+  if (baud > 19200) return std::chrono::microseconds(1750);
+  const bool parityBit = parity >= 1 && parity <= 4;
+  // In half bits, so that one and a half stop bits count exactly.
+  const std::uint64_t halfBits = 2u * (1u + dataBits + (parityBit ? 1u : 0u)) + 2u + stopBits;
+  return std::chrono::microseconds(halfBits * 1'750'000ull / baud);
+}
+
 std::uint16_t replyCode(const std::uint8_t* reply, std::size_t n) {
   const std::uint8_t low = n > 1 ? reply[1] : 0;
   const std::uint8_t high = n > 2 ? reply[2] : 0;

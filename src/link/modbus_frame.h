@@ -2,6 +2,7 @@
 // fixed buffers, so that every rule can be tested without a serial line.
 #pragma once
 
+#include <chrono>
 #include <cstddef>
 #include <cstdint>
 
@@ -37,6 +38,18 @@ bool isValidReadReply(const std::uint8_t* reply, std::size_t n, std::uint8_t add
 // A write reply (functions 5, 6, 8, 15, 16): exactly 8 bytes, a good CRC, and bytes 0
 // to 5 the same as those of the request.
 bool isValidEchoReply(const std::uint8_t* reply, std::size_t n, const std::uint8_t* request);
+
+// The length of the reply to a request of `function`, as far as the first n received
+// bytes tell it: 5 for an exception reply, byte count + 5 for a read, 8 for the writes
+// and the echo. 0 while it is not known yet, or never (a function byte that answers
+// neither way, or a function whose reply length the master does not know).
+std::size_t expectedReplyLength(std::uint8_t function, const std::uint8_t* reply, std::size_t n);
+
+// The silence that ends a frame on the line: 3.5 characters of start, data, parity and
+// stop bits (stopBits 0 one, 1 one and a half, 2 two; parity 1 to 4 adds a bit); above
+// 19200 baud the usual fixed 1.75 ms. Zero for a baud rate of 0.
+std::chrono::microseconds frameSilence(std::uint32_t baud, std::uint8_t dataBits,
+                                       std::uint8_t parity, std::uint8_t stopBits);
 
 // Reply bytes 1 and 2 as a little-endian value, bytes that did not arrive counting as
 // 0: 902 for the exception reply 86 03, 6 for the echo of a write to register 12.

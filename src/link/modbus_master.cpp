@@ -1,7 +1,9 @@
 #include "link/modbus_master.h"
 
+#include <algorithm>
 #include <array>
 #include <cstring>
+#include <thread>
 
 #include "link/modbus_frame.h"
 
@@ -17,6 +19,8 @@ int ModbusMaster::Open(const SerialSetup& setup) {
     Close();
     return 0;
   }
+  silence_ = frameSilence(setup.BaudRate, setup.DataBits, setup.Parity, setup.StopBits);
+  quietFrom_ = {};
   return SerialPort::Open(setup);
 }
 
@@ -25,6 +29,12 @@ std::uint32_t ModbusMaster::exchange(const std::uint8_t* request, std::size_t le
   // The reply buffer holds kModbusFrameSize bytes; a port opened past this class's
   // Open with a longer read length must not write beyond it.
   if (readLength() > kModbusFrameSize) return 0;
+  if (fastFraming_) {
+    // A reply taken at its last byte leaves the line busy as far as the slave can
+    // tell; it must hear 3.5 characters of silence before the next request.
+    std::this_thread::sleep_until(quietFrom_);
+  }
+  setReplyFunction(fastFraming_ ? request[1] : 0);
   // A reply that came after the previous transaction gave up must not be taken as the
   // reply to this one: consecutive requests often have the same shape (the two halves
   // of the current values, the setpoint block steps), and the checks cannot tell them
@@ -36,6 +46,14 @@ std::uint32_t ModbusMaster::exchange(const std::uint8_t* request, std::size_t le
   (void)Write(request, static_cast<std::uint32_t>(length), written);
   std::uint32_t received = 0;
   (void)Read(reply, received);
+  quietFrom_ = std::chrono::steady_clock::now() + silence_;
+  ++exchanges_;
+  if (recording_) {
+    last_.requestLength = static_cast<std::uint32_t>(std::min(length, last_.request.size()));
+    std::memcpy(last_.request.data(), request, last_.requestLength);
+    last_.replyLength = std::min<std::uint32_t>(received, kModbusFrameSize);
+    std::memcpy(last_.reply.data(), reply, last_.replyLength);
+  }
   return received;
 }
 

@@ -2,6 +2,8 @@
 // in fixed buffers, sent with one write and answered by one read of the port.
 #pragma once
 
+#include <array>
+#include <chrono>
 #include <cstdint>
 
 #include "link/serial_port.h"
@@ -18,6 +20,26 @@ class ModbusMaster : public SerialPort {
 
   // Refuses a FrameLength above 256 (the reply buffer), closing any open port.
   int Open(const SerialSetup& setup);
+
+  // The frame-aware end of a reply: each read ends as soon as the reply's own length
+  // has arrived, and the line is left quiet for 3.5 characters before each request,
+  // as the slave needs to find the end of the request. Off (the default), a reply
+  // ends by the time-outs and the read length alone.
+  void setFastFraming(bool on) { fastFraming_ = on; }
+  bool fastFraming() const { return fastFraming_; }
+
+  // The bytes of the last transaction on the line, for the traffic trace; recorded
+  // only while `recordExchanges` is on (off costs nothing).
+  struct Exchange {
+    std::array<std::uint8_t, 256> request{};
+    std::array<std::uint8_t, 256> reply{};
+    std::uint32_t requestLength = 0;
+    std::uint32_t replyLength = 0;
+  };
+  void recordExchanges(bool on) { recording_ = on; }
+  const Exchange& lastExchange() const { return last_; }
+  // Counts the transactions that went on the line (a refused request does not).
+  std::uint64_t exchangeCount() const { return exchanges_; }
 
   // Functions 1 to 4. On success byteCount is the reply's byte count and, when data is
   // given, that many bytes are copied to it (it must hold 255); on failure byteCount
@@ -55,6 +77,12 @@ class ModbusMaster : public SerialPort {
   std::uint32_t exchange(const std::uint8_t* request, std::size_t length, std::uint8_t* reply);
 
   std::uint16_t writeRegisterReplyCode_ = 0;
+  bool fastFraming_ = false;
+  std::chrono::microseconds silence_{0};  // 3.5 characters of the open line
+  std::chrono::steady_clock::time_point quietFrom_{};
+  bool recording_ = false;
+  std::uint64_t exchanges_ = 0;
+  Exchange last_;
 };
 
 }  // namespace km8

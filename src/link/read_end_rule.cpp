@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+#include "link/modbus_frame.h"
+
 namespace km8 {
 namespace {
 
@@ -15,8 +17,12 @@ int clampMs(milliseconds ms) {
 
 }  // namespace
 
-ReadEndRule::ReadEndRule(std::uint32_t readLength, std::uint32_t intervalMs, std::uint32_t totalMs)
-    : readLength_(readLength), interval_(intervalMs), total_(totalMs) {}
+ReadEndRule::ReadEndRule(std::uint32_t readLength, std::uint32_t intervalMs, std::uint32_t totalMs,
+                         std::uint8_t replyFunction)
+    : readLength_(readLength),
+      interval_(intervalMs),
+      total_(totalMs),
+      replyFunction_(replyFunction) {}
 
 ReadStep ReadEndRule::next(std::span<const std::uint8_t> received, ReadClock::duration sinceCall,
                            std::optional<ReadClock::duration> sinceLastByte) const {
@@ -26,6 +32,15 @@ ReadStep ReadEndRule::next(std::span<const std::uint8_t> received, ReadClock::du
     return step;
   }
   step.maxBytes = readLength_ - static_cast<std::uint32_t>(received.size());
+  if (replyFunction_ != 0) {
+    const std::size_t frame = expectedReplyLength(replyFunction_, received.data(), received.size());
+    if (frame != 0 && received.size() >= frame) {
+      // Bytes already waiting behind the frame are still taken (see ReadEnd), as they
+      // would be under the time-outs: an over-long reply fails the same way.
+      step.end = ReadEnd::Frame;
+      return step;
+    }
+  }
 
   if (total_.count() > 0) {
     if (sinceCall >= total_) {

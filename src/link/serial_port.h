@@ -35,6 +35,11 @@ class SerialPort {
 
   void Close();
 
+  // The function of the request the next reads answer, so that a read ends as soon as
+  // the whole reply frame is in; 0 (the default) leaves the time-outs and the read
+  // length alone to end it.
+  void setReplyFunction(std::uint8_t function) { replyFunction_ = function; }
+
   // Drops whatever has been received but not read yet, with its line errors.
   void discardInput();
 
@@ -46,6 +51,7 @@ class SerialPort {
 
   const PortMap& ports_;
   std::uint32_t readLength_ = 0;
+  std::uint8_t replyFunction_ = 0;
   std::unique_ptr<Backend> backend_;
 };
 

@@ -13,6 +13,7 @@
 
 #include "link/custom_baud.h"
 #include "link/line_error_counters.h"
+#include "link/modbus_frame.h"
 #include "link/parity_mark_decoder.h"
 #include "link/read_end_rule.h"
 #include "link/serial_port.h"
@@ -37,13 +38,33 @@ int msUntil(std::optional<ReadClock::time_point> deadline) {
   return static_cast<int>(std::max<std::chrono::milliseconds::rep>(left.count(), 0));
 }
 
+// The rest of a reply of known length cannot come sooner than its characters take on
+// the line: sleep through all but the last two of them instead of waking for every
+// byte. Bytes keep arriving in the driver meanwhile; the sleep never passes the wait
+// the rule allows, so the time-outs still end the read as before.
+void sleepThroughFrame(const ReadEndRule& rule, std::span<const std::uint8_t> received,
+                       ReadClock::duration sinceCall, std::chrono::nanoseconds characterTime) {
+  const std::size_t frame = std::min<std::size_t>(
+      expectedReplyLength(rule.replyFunction(), received.data(), received.size()),
+      rule.readLength());
+  if (frame == 0 || received.size() + 2 >= frame) return;
+  const ReadStep step = rule.next(received, sinceCall, ReadClock::duration::zero());
+  if (step.end != ReadEnd::None) return;
+  auto pause = characterTime * static_cast<int>(frame - received.size() - 2);
+  if (step.waitMs >= 0)
+    pause = std::min<std::chrono::nanoseconds>(pause, std::chrono::milliseconds(step.waitMs));
+  std::this_thread::sleep_for(pause);
+}
+
 }  // namespace
 
 struct SerialPort::Backend {
   int fd = -1;
   std::uint32_t intervalMs = 20;
   std::uint32_t totalMs = 0;     // 0: no total time-out
-  std::uint32_t charMicros = 0;  // time on the wire of one character
+  std::uint32_t charMicros = 0;  // time on the wire of one character, with margin
+  // The same without margin: start, data, parity and stop bits of the line's frame.
+  std::chrono::nanoseconds frameCharTime{0};
   ParityMarkDecoder marks;
   // Line error count of the driver at the last look, where the driver keeps one.
   std::optional<std::uint64_t> errorCount;
@@ -107,6 +128,10 @@ int SerialPort::Open(const SerialSetup& setup) {
   backend_->totalMs = setup.TotalTimeoutMs;
   backend_->charMicros = static_cast<std::uint32_t>(
       std::max<std::uint64_t>(1, (setup.DataBits + 3u) * 1000000ull / setup.BaudRate));
+  const bool parity = setup.Parity >= 1 && setup.Parity <= 4;
+  const std::uint64_t halfBits =
+      2u * (1u + setup.DataBits + (parity ? 1u : 0u)) + 2u + setup.StopBits;
+  backend_->frameCharTime = std::chrono::nanoseconds(halfBits * 500'000'000ull / setup.BaudRate);
   backend_->marks.reset();
   backend_->errorCount = readLineErrorCount(fd);
   return 1;
@@ -187,7 +212,7 @@ int SerialPort::Read(std::uint8_t* buffer, std::uint32_t& received) {
     return 0;
   }
 
-  const ReadEndRule rule(readLength_, b.intervalMs, b.totalMs);
+  const ReadEndRule rule(readLength_, b.intervalMs, b.totalMs, replyFunction_);
   const auto start = ReadClock::now();
   std::optional<ReadClock::time_point> lastByte;
   bool lineError = false;
@@ -225,6 +250,8 @@ int SerialPort::Read(std::uint8_t* buffer, std::uint32_t& received) {
           b.marks.decode(b.raw.data(), static_cast<std::size_t>(n), buffer + received);
       received += static_cast<std::uint32_t>(decoded.produced);
       lineError = lineError || decoded.lineError;
+      if (replyFunction_ != 0)
+        sleepThroughFrame(rule, {buffer, received}, *lastByte - start, b.frameCharTime);
       continue;
     }
     if (n < 0 && (errno == EINTR || errno == EAGAIN || errno == EWOULDBLOCK)) continue;

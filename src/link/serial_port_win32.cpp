@@ -1,6 +1,7 @@
 #include <windows.h>
 
 #include <cstring>
+#include <optional>
 #include <string>
 
 #include "link/read_end_rule.h"
@@ -36,6 +37,19 @@ HANDLE claimPort(const std::string& device) {
 struct SerialPort::Backend {
   HANDLE handle = INVALID_HANDLE_VALUE;
   HANDLE claim = nullptr;
+  COMMTIMEOUTS timeouts{};  // as set at opening
+
+  // One ReadFile that returns at once with whatever has arrived (up to maxBytes), or
+  // waits up to waitMs (-1: without limit, 0: not at all) for the first byte.
+  BOOL readWaiting(std::uint8_t* into, DWORD maxBytes, int waitMs, DWORD& count) {
+    COMMTIMEOUTS t = timeouts;
+    t.ReadIntervalTimeout = MAXDWORD;
+    t.ReadTotalTimeoutMultiplier = waitMs == 0 ? 0 : MAXDWORD;
+    t.ReadTotalTimeoutConstant = waitMs < 0 ? MAXDWORD - 1 : static_cast<DWORD>(waitMs);
+    (void)::SetCommTimeouts(handle, &t);
+    count = 0;
+    return ::ReadFile(handle, into, maxBytes, &count, nullptr);
+  }
 };
 
 SerialPort::SerialPort(const PortMap& ports)
@@ -96,7 +110,7 @@ int SerialPort::Open(const SerialSetup& setup) {
     return 0;
   }
 
-  COMMTIMEOUTS timeouts;
+  COMMTIMEOUTS& timeouts = backend_->timeouts;
   timeouts.ReadIntervalTimeout = intervalTimeoutMs(setup.BaudRate);
   timeouts.ReadTotalTimeoutMultiplier = 0;
   timeouts.ReadTotalTimeoutConstant = setup.TotalTimeoutMs;
@@ -140,14 +154,43 @@ int SerialPort::Read(std::uint8_t* buffer, std::uint32_t& received) {
     ::Sleep(kClosedPortDelayMs);
     return 0;
   }
-  // The driver ends the read by the time-outs set at opening: read length,
-  // inter-character time-out after the first byte, or the total time-out.
-  DWORD count = 0;
-  const BOOL ok = ::ReadFile(backend_->handle, buffer, readLength_, &count, nullptr);
-  received = count;
+  Backend& b = *backend_;
+  BOOL ok = TRUE;
+  if (replyFunction_ == 0) {
+    // The driver ends the read by the time-outs set at opening: read length,
+    // inter-character time-out after the first byte, or the total time-out.
+    DWORD count = 0;
+    ok = ::ReadFile(b.handle, buffer, readLength_, &count, nullptr);
+    received = count;
+  } else {
+    // The frame's end is the rule's to find, so the driver only hands over what has
+    // arrived, a call at a time; the time-outs of the opening come back afterwards.
+    const ReadEndRule rule(readLength_, b.timeouts.ReadIntervalTimeout,
+                           b.timeouts.ReadTotalTimeoutConstant, replyFunction_);
+    const auto start = ReadClock::now();
+    std::optional<ReadClock::time_point> lastByte;
+    for (;;) {
+      const auto now = ReadClock::now();
+      const ReadStep step =
+          rule.next({buffer, received}, now - start,
+                    lastByte ? std::optional<ReadClock::duration>(now - *lastByte) : std::nullopt);
+      if (step.end == ReadEnd::Length) break;
+      DWORD count = 0;
+      ok = b.readWaiting(buffer + received, step.maxBytes,
+                         step.end == ReadEnd::None ? step.waitMs : 0, count) &&
+           ok;
+      if (count > 0) {
+        received += count;
+        lastByte = ReadClock::now();
+      }
+      if (step.end != ReadEnd::None && count == 0) break;
+      if (!ok) break;
+    }
+    (void)::SetCommTimeouts(b.handle, &b.timeouts);
+  }
   DWORD errors = 0;
   COMSTAT status;
-  const BOOL cleared = ::ClearCommError(backend_->handle, &errors, &status);
+  const BOOL cleared = ::ClearCommError(b.handle, &errors, &status);
   return ok && cleared && errors == 0 ? 1 : 0;
 }
 

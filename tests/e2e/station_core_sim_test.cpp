@@ -10,6 +10,7 @@
 #include "monitor/main_window_logic.h"
 #include "simulator.h"
 #include "support/fake_features.h"
+#include "support/framing_under_test.h"
 #include "support/link_fakes.h"
 #include "support/recording_controls.h"
 #include "support/scripted_message_host.h"
@@ -41,6 +42,7 @@ class StationCoreTest : public ::testing::Test {
       instrument.sampleNow();
     });
     ports.setDevicePath(1, simulator.devicePath());  // COM2, the default port
+    settings.set(&AppSettings::FastFraming, test::FastFramingUnderTest());
   }
 
   ~StationCoreTest() override {

@@ -7,7 +7,11 @@
 #include <algorithm>
 #include <atomic>
 #include <memory>
+#include <mutex>
+#include <string>
+#include <vector>
 
+#include "support/framing_under_test.h"
 #include "support/line_server.h"
 #include "support/link_fakes.h"
 #include "support/pty_pair.h"
@@ -28,7 +32,10 @@ LinkRequest readRequest() { return {1, 4, 0, 5, nullptr}; }
 
 class LinkWorkerTest : public ::testing::Test {
  protected:
-  LinkWorkerTest() : timing(log), host(log) { ports.setDevicePath(1, pty.slavePath()); }
+  LinkWorkerTest() : timing(log), host(log) {
+    ports.setDevicePath(1, pty.slavePath());
+    settings.set(&AppSettings::FastFraming, test::FastFramingUnderTest());
+  }
 
   ~LinkWorkerTest() override {
     worker.reset();  // the worker stops before the line server goes
@@ -45,6 +52,7 @@ class LinkWorkerTest : public ::testing::Test {
   // Starts the worker and lets it open the port and complete its start-up request.
   void startWorker() {
     worker = std::make_unique<LinkWorker>(settings, ports, host, timing);
+    worker->setTrafficTrace(trace);
     ASSERT_TRUE(worker->start());
     worker->RequestReconfigure();
     ASSERT_TRUE(waitForCompletions(1));
@@ -89,8 +97,49 @@ class LinkWorkerTest : public ::testing::Test {
   test::LoggingTiming realTiming{log, 1};
   test::RecordingLinkHost host;
   std::unique_ptr<test::LineServer> server;
+  TrafficTrace* trace = nullptr;
   std::unique_ptr<LinkWorker> worker;
 };
+
+// Trace lines as the worker thread writes them.
+class RecordingTrace final : public TrafficTrace {
+ public:
+  void write(std::string_view line) override {
+    std::lock_guard lock(mutex_);
+    lines_.emplace_back(line);
+  }
+  std::vector<std::string> lines() const {
+    std::lock_guard lock(mutex_);
+    return lines_;
+  }
+
+ private:
+  mutable std::mutex mutex_;
+  std::vector<std::string> lines_;
+};
+
+// One line per attempt that went on the line, with its outcome and attempt number;
+// the empty start-up request sends nothing and leaves no line.
+TEST_F(LinkWorkerTest, TheTraceHasALinePerAttemptWithTheAccessCodeMasked) {
+  RecordingTrace recorded;
+  trace = &recorded;
+  serve([](int n, const Bytes& request) {
+    return n == 1 ? LineAnswer{} : LineAnswer{n == 2 ? kReadReply : request};
+  });
+  startWorker();
+  EXPECT_TRUE(transact(readRequest()).first);
+  EXPECT_TRUE(transact({1, 6, 12, 0x3412, nullptr}).first);  // the access code, echoed
+
+  const auto lines = recorded.lines();
+  ASSERT_EQ(lines.size(), 3u);
+  const std::string tx = "TX " + test::hex(kReadRequest);
+  EXPECT_NE(lines[0].find(tx + " RX - time-out attempt 1"), std::string::npos) << lines[0];
+  EXPECT_NE(lines[1].find(tx + " RX " + test::hex(kReadReply) + " ok attempt 2"), std::string::npos)
+      << lines[1];
+  EXPECT_NE(lines[2].find("TX 01 06 00 0C ** ** ** ** RX 01 06 00 0C ** ** ** ** ok attempt 1"),
+            std::string::npos)
+      << lines[2];
+}
 
 TEST_F(LinkWorkerTest, ASilentInstrumentGetsTimeoutsAttemptsAndOneCompletion) {
   serveSilently();

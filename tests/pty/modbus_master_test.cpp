@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include "pty/pty_fixture.h"
+#include "support/framing_under_test.h"
 #include "support/scripted_responder.h"
 
 namespace km8::test {
@@ -12,7 +13,10 @@ namespace {
 
 class MasterOnLine : public ::testing::Test {
  protected:
-  void SetUp() override { ASSERT_TRUE(master.Open(setup(20, 300))); }
+  void SetUp() override {
+    master.setFastFraming(FastFramingUnderTest() != 0);
+    ASSERT_TRUE(master.Open(setup(20, 300)));
+  }
 
   ScriptedResponder& slave() { return slave_; }
   SerialSetup setup(std::uint32_t frameLength, std::uint32_t totalMs) const {

@@ -1,8 +1,11 @@
 #include <gtest/gtest.h>
 
+#include <QCoreApplication>
 #include <QFontInfo>
+#include <QtTest/QTest>
 #include <cmath>
 #include <limits>
+#include <map>
 
 #include "controls/ui/caption_label_widget.h"
 #include "controls/ui/color_ref.h"
@@ -139,6 +142,83 @@ TEST(SevenSegmentWidget, MarkersAndUnshowableValuesStayInsideAndLegible) {
   EXPECT_NEAR(dashes.center().y(), inside.center().y(), 3);
   display.setValue(std::numeric_limits<double>::infinity());
   EXPECT_EQ(Extent(Grab(display), kQtRed), dashes);
+}
+
+// The poll cycle sets every value, colour and lamp on every reply; only a change
+// may repaint, and a control that paints its whole rectangle must not make its
+// parent repaint behind it.
+class PaintCounter : public QObject {
+ public:
+  std::map<QObject*, int> paints;
+  bool eventFilter(QObject* watched, QEvent* event) override {
+    if (event->type() == QEvent::Paint) ++paints[watched];
+    return false;
+  }
+};
+
+TEST(DisplayControls, RepaintOnlyWhatChangedAndNotTheParentOfAnOpaqueOne) {
+  QWidget parent;
+  parent.resize(300, 60);
+  auto* caption = new CaptionLabelWidget(&parent);
+  caption->setGeometry(0, 0, 60, 40);
+  caption->applyChannelCaptionLook();
+  auto* led = new RoundLedWidget(&parent);
+  led->setGeometry(70, 0, 20, 20);
+  auto* value = new SevenSegmentWidget(&parent);
+  value->setGeometry(100, 0, 84, 33);
+  caption->setCaption("1");
+  value->setValue(23.4);
+  value->setSegmentColor(255);
+  led->setLit(true);
+  parent.show();
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(&parent));
+  QCoreApplication::processEvents();
+
+  PaintCounter counter;
+  for (QObject* o : std::initializer_list<QObject*>{&parent, caption, led, value})
+    o->installEventFilter(&counter);
+  const auto settle = [&] {
+    counter.paints.clear();
+    QCoreApplication::processEvents();
+    QCoreApplication::processEvents();
+    return counter.paints;
+  };
+
+  // Everything as it already is, twice over.
+  for (int i = 0; i < 2; ++i) {
+    caption->setCaption("1");
+    caption->setTextColor(kLime);
+    value->setValue(23.4);
+    value->setSegmentColor(255);
+    value->setPrecision(1);
+    led->setLit(true);
+    led->setActiveColor(led->activeColor());
+  }
+  EXPECT_TRUE(settle().empty());
+  value->setValue(std::nan(""));
+  settle();
+  value->setValue(std::nan(""));  // no value shown, still no change
+  EXPECT_TRUE(settle().empty());
+
+  const struct {
+    const char* what;
+    std::function<void()> change;
+    QObject* painted;
+    bool opaque;  // a round lamp leaves its corners to the parent
+  } changes[] = {
+      {"value", [&] { value->setValue(23.5); }, value, true},
+      {"colour", [&] { value->setSegmentColor(0); }, value, true},
+      {"caption", [&] { caption->setCaption(" "); }, caption, true},
+      {"lamp", [&] { led->setLit(false); }, led, false},
+  };
+  for (const auto& c : changes) {
+    c.change();
+    const auto paints = settle();
+    EXPECT_EQ(paints.count(c.painted), 1u) << c.what;
+    if (c.opaque) {
+      EXPECT_EQ(paints.count(&parent), 0u) << c.what << ": the parent repainted too";
+    }
+  }
 }
 
 }  // namespace

@@ -16,6 +16,7 @@
 #include "config/settings.h"
 #include "config/settings_store_posix.h"
 #include "monitor/ui/main_window.h"
+#include "support/framing_under_test.h"
 #include "support/scripted_message_host.h"
 
 namespace km8 {
@@ -83,6 +84,7 @@ TEST(StationEndToEnd, TheSimulatorsReadingsOutputsAndStatusShowInTheWindow) {
     s.SerialSetup.DataBits = 7;       // forced to 8 at start-up
     s.SerialSetup.FrameLength = 100;  // and to 20
     s.PortPaths[2] = "/dev/ttyUSB0";
+    s.FastFraming = test::FastFramingUnderTest();
     FileSettingsStore store(path);
     test::ScriptedMessageHost quiet;
     ASSERT_NE(SaveSettings(s, store, quiet), 0);

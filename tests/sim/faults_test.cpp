@@ -191,14 +191,14 @@ TEST(FrameSplitter, RequestDeliveredInBurstsIsReassembled) {
 
 TEST(FrameSplitter, UnknownFunctionEndsAtTheCharacterGap) {
   FrameSplitter splitter(9600);
-  EXPECT_EQ(splitter.gapUs(), 4010);  // 3.5 characters of 11 bits
+  EXPECT_EQ(splitter.gapUs(), 3645);  // 3.5 characters of 10 bits (8N1)
   EXPECT_EQ(FrameSplitter(38400).gapUs(), 1750);
   const Bytes odd = withCrc({1, 0x41, 1, 2, 3});
   Collector c;
   splitter.feed(odd.data(), odd.size(), 1'000'000, c.sink());
-  splitter.poll(1'000'000 + 4000, c.sink());
+  splitter.poll(1'000'000 + 3640, c.sink());
   EXPECT_TRUE(c.frames.empty());
-  splitter.poll(1'000'000 + 4010, c.sink());
+  splitter.poll(1'000'000 + 3645, c.sink());
   EXPECT_EQ(c.frames, std::vector<Bytes>{odd});
 }
 

@@ -78,6 +78,7 @@ inline AppSettings ChangedSettings() {
   s.TextAutoOpen = 0;
   s.DisplayRegLines = 0;
   s.DisplaySigLines = 0xFFFFFFFF;
+  s.FastFraming = 0;
   s.TextFileName = "/data/Архіви/archive 1.txt";
   s.DataBaseName = "C:\\Station\\Archives.mdb";
   for (int i = 0; i < kPortCount; ++i) s.PortPaths[i] = "/dev/ttyUSB" + std::to_string(i);

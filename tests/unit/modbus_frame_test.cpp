@@ -110,5 +110,47 @@ TEST(ModbusFrame, ReplyCodeIsBytesOneAndTwoLowFirstWithMissingBytesZero) {
   EXPECT_EQ(replyCode(stale, 0), 0);
 }
 
+TEST(ModbusFrame, ExpectedReplyLengthFollowsTheFunctionByteAndTheByteCount) {
+  struct Case {
+    std::uint8_t function;
+    Bytes received;
+    std::size_t length;  // 0: not known (yet)
+  };
+  const Case cases[] = {
+      {4, {}, 0},
+      {4, {0x01}, 0},
+      {4, {0x01, 0x04}, 0},         // the byte count is still to come
+      {4, {0x01, 0x04, 10}, 15},    // five registers
+      {3, {0x01, 0x03, 0}, 5},      // an empty read reply
+      {1, {0x01, 0x01, 250}, 255},  // the longest
+      {4, {0x01, 0x84}, 5},         // exception, known from two bytes
+      {6, {0x01, 0x86, 0x03}, 5},
+      {5, {0x01, 0x05}, 8},
+      {6, {0x01, 0x06}, 8},
+      {8, {0x01, 0x08}, 8},
+      {15, {0x01, 0x0F}, 8},
+      {16, {0x01, 0x10}, 8},
+      {4, {0x01, 0x03, 10}, 0},  // another function answers: only the time-outs
+      {4, {0x01, 0x83, 2}, 0},   // another function's exception
+      {7, {0x01, 0x07}, 0},      // a function whose reply the master never asks for
+      {0, {0x01, 0x00}, 0},
+  };
+  for (const Case& c : cases) {
+    EXPECT_EQ(expectedReplyLength(c.function, c.received.data(), c.received.size()), c.length)
+        << "function " << int(c.function) << ", " << c.received.size() << " bytes";
+  }
+}
+
+TEST(ModbusFrame, FrameSilenceIsThreeAndAHalfCharactersOfTheLinesOwnFrame) {
+  using std::chrono::microseconds;
+  EXPECT_EQ(frameSilence(19200, 8, 0, 0), microseconds(1822));  // 10 bits a character
+  EXPECT_EQ(frameSilence(9600, 8, 2, 0), microseconds(4010));   // 11 with parity
+  EXPECT_EQ(frameSilence(9600, 8, 5, 0), microseconds(3645));   // 5 is no parity
+  EXPECT_EQ(frameSilence(1200, 7, 0, 1), microseconds(27708));  // 9.5 bits
+  EXPECT_EQ(frameSilence(1200, 8, 1, 2), microseconds(35000));  // 12 bits
+  EXPECT_EQ(frameSilence(38400, 8, 0, 0), microseconds(1750));  // fixed above 19200
+  EXPECT_EQ(frameSilence(0, 8, 0, 0), microseconds(0));
+}
+
 }  // namespace
 }  // namespace km8

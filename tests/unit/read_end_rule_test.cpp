@@ -10,7 +10,7 @@ namespace {
 using std::chrono::microseconds;
 using std::chrono::milliseconds;
 
-std::array<std::uint8_t, 32> bytes{};
+std::array<std::uint8_t, 32> bytes{};  // what has arrived; each test sets its head
 
 std::span<const std::uint8_t> got(std::size_t n) { return {bytes.data(), n}; }
 
@@ -68,6 +68,42 @@ TEST(ReadEndRule, ZeroTotalTimeoutWaitsForTheFirstByteWithoutLimit) {
   EXPECT_EQ(idle.end, ReadEnd::None);
   EXPECT_EQ(idle.waitMs, -1);
   EXPECT_EQ(rule.next(got(2), std::chrono::hours(1), milliseconds(455)).end, ReadEnd::Interval);
+}
+
+// The frame-aware rule: a five-register reply (15 bytes), an exception (5) and an echo
+// (8) end as soon as they are in; what is not a whole frame ends as before.
+TEST(ReadEndRule, AReplyToAKnownRequestEndsWithItsLastByte) {
+  bytes = {0x01, 0x04, 10};
+  const ReadEndRule read(20, 20, 213, 4);
+  EXPECT_EQ(read.next(got(14), milliseconds(10), milliseconds(0)).end, ReadEnd::None);
+  const ReadStep done = read.next(got(15), milliseconds(10), milliseconds(0));
+  EXPECT_EQ(done.end, ReadEnd::Frame);
+  EXPECT_EQ(done.maxBytes, 5u);  // bytes already behind the frame are still taken
+
+  bytes = {0x01, 0x84, 0x02};
+  EXPECT_EQ(read.next(got(5), milliseconds(10), milliseconds(0)).end, ReadEnd::Frame);
+  bytes = {0x01, 0x06};
+  EXPECT_EQ(ReadEndRule(20, 20, 213, 6).next(got(8), milliseconds(5), milliseconds(0)).end,
+            ReadEnd::Frame);
+}
+
+TEST(ReadEndRule, FrameAwareReadsStayBoundedByTheReadLengthAndBothTimeouts) {
+  // 8 registers announce 21 bytes: the read length of 20 still ends the read there.
+  bytes = {0x01, 0x04, 16};
+  const ReadEndRule read(20, 20, 213, 4);
+  EXPECT_EQ(read.next(got(20), milliseconds(10), milliseconds(0)).end, ReadEnd::Length);
+  // A reply that stops short ends by the inter-character time-out, silence by the total.
+  bytes = {0x01, 0x04, 10};
+  EXPECT_EQ(read.next(got(9), milliseconds(30), microseconds(20'001)).end, ReadEnd::Interval);
+  EXPECT_EQ(read.next(got(0), milliseconds(213), std::nullopt).end, ReadEnd::Total);
+  // A reply of the wrong function has no known length: the time-outs end it.
+  bytes = {0x01, 0x03, 10};
+  EXPECT_EQ(read.next(got(15), milliseconds(10), milliseconds(0)).end, ReadEnd::None);
+  EXPECT_EQ(read.next(got(15), milliseconds(40), microseconds(20'001)).end, ReadEnd::Interval);
+  // Without a reply function the complete frame does not end the read.
+  bytes = {0x01, 0x04, 10};
+  EXPECT_EQ(ReadEndRule(20, 20, 213).next(got(15), milliseconds(10), milliseconds(0)).end,
+            ReadEnd::None);
 }
 
 }  // namespace

@@ -36,6 +36,7 @@ TEST(Settings, FirstRunKeepsEveryDefaultSilently) {
   EXPECT_EQ(s.GraphChannel, 8);
   EXPECT_EQ(s.DisplayRegLines, 1u);
   EXPECT_EQ(s.DisplaySigLines, 1u);
+  EXPECT_EQ(s.FastFraming, 1u);  // on when the value is absent
   EXPECT_EQ(s.TextAutoOpen, 1u);
   EXPECT_EQ(s.ArcNum, 100);
   EXPECT_EQ(s.TextFileName, "/opt/km8/Archives.txt");
@@ -44,7 +45,7 @@ TEST(Settings, FirstRunKeepsEveryDefaultSilently) {
   EXPECT_EQ(s.PortPaths[8], "/dev/ttyS8");
 }
 
-TEST(Settings, SaveWritesTheFourteenValuesThenThePortsWithTheirTypes) {
+TEST(Settings, SaveWritesTheFifteenValuesThenThePortsWithTheirTypes) {
   MemorySettingsStore store;
   RecordingMessageHost messages;
   const AppSettings s = ChangedSettings();
@@ -63,6 +64,7 @@ TEST(Settings, SaveWritesTheFourteenValuesThenThePortsWithTheirTypes) {
                                                   "TextAutoOpen",
                                                   "DisplayRegLines",
                                                   "DisplaySigLines",
+                                                  "FastFraming",
                                                   "TextFileName",
                                                   "DataBaseName",
                                                   "COM1",
@@ -80,7 +82,7 @@ TEST(Settings, SaveWritesTheFourteenValuesThenThePortsWithTheirTypes) {
     EXPECT_EQ(name, expectedNames[i]);
     if (i == 0) {
       EXPECT_EQ(value, StoredValue::binary(s.SerialSetup.toBytes()));
-    } else if (i <= 11) {
+    } else if (i <= 12) {
       EXPECT_EQ(value.type, ValueType::Dword) << name;
       EXPECT_EQ(value.data.size(), 4u) << name;
     } else {
@@ -91,8 +93,9 @@ TEST(Settings, SaveWritesTheFourteenValuesThenThePortsWithTheirTypes) {
   EXPECT_EQ(store.lastWrite[6].second, StoredValue::dword(247));
   EXPECT_EQ(store.lastWrite[2].second, StoredValue::dword(65535));
   EXPECT_EQ(store.lastWrite[11].second, StoredValue::dword(0xFFFFFFFF));
-  EXPECT_EQ(store.lastWrite[12].second, StoredValue::string(s.TextFileName));
-  EXPECT_EQ(store.lastWrite[22].second, StoredValue::string("/dev/ttyUSB8"));
+  EXPECT_EQ(store.lastWrite[12].second, StoredValue::dword(0));
+  EXPECT_EQ(store.lastWrite[13].second, StoredValue::string(s.TextFileName));
+  EXPECT_EQ(store.lastWrite[23].second, StoredValue::string("/dev/ttyUSB8"));
 }
 
 TEST(Settings, EverySettingAndPortPathRoundTrips) {
@@ -111,7 +114,7 @@ TEST(Settings, StoreWithoutPortPathsNeitherWritesNorReadsThem) {
   store.portPaths = false;  // the registry
   RecordingMessageHost messages;
   ASSERT_NE(SaveSettings(ChangedSettings(), store, messages), 0);
-  EXPECT_EQ(store.lastWrite.size(), 14u);
+  EXPECT_EQ(store.lastWrite.size(), 15u);
 
   store.put("COM1", StoredValue::string("/dev/ttyUSB0"));
   AppSettings loaded;

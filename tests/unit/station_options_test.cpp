@@ -32,6 +32,13 @@ TEST(StationOptions, EachOptionInBothSpellings) {
   EXPECT_TRUE(o->version);
   EXPECT_TRUE(o->help);
 
+  o = parse({"--trace", "-"});
+  ASSERT_TRUE(o);
+  EXPECT_EQ(o->tracePath, "-");
+  o = parse({"--trace=/var/log/km8 trace.txt"});
+  ASSERT_TRUE(o);
+  EXPECT_EQ(o->tracePath, "/var/log/km8 trace.txt");
+
   o = parse({"--settings=/etc/km8=x.conf", "--help"});
   ASSERT_TRUE(o);
   EXPECT_EQ(o->settingsPath, "/etc/km8=x.conf");  // only the first '=' separates
@@ -68,6 +75,9 @@ TEST(StationOptions, UnusableCommandLinesSayWhy) {
       {{"--settings", "a", "--settings", "b"}, "option --settings given twice"},
       {{"--simulate=yes"}, "option --simulate takes no value"},
       {{"--screenshot", "1:a", "--screenshot", "2:b"}, "option --screenshot given twice"},
+      {{"--trace"}, "option --trace needs a value"},
+      {{"--trace="}, "option --trace needs a file or -"},
+      {{"--trace", "a", "--trace", "-"}, "option --trace given twice"},
   };
   for (const auto& [args, message] : cases) {
     std::string error;

@@ -5,6 +5,7 @@
 #include <memory>
 
 #include "link/modbus_master.h"
+#include "support/framing_under_test.h"
 #include "win32/remote_responder.h"
 #include "win32/served_ports.h"
 
@@ -17,6 +18,7 @@ class MasterOnLine : public ::testing::Test {
     KM8_REQUIRE_SERVED_PORTS(served);
     com = served->scripted[0];
     slave_ = std::make_unique<RemoteResponder>(served->responder, com);
+    master.setFastFraming(FastFramingUnderTest() != 0);
     ASSERT_TRUE(master.Open(setup(20, 300)));
   }
 

@@ -130,7 +130,7 @@ TEST_F(Registry, FirstRunWithoutKeyIsSilentAndCreatesNothing) {
   EXPECT_FALSE(keyExists(HKEY_CURRENT_USER));
 }
 
-TEST_F(Registry, SaveWritesTheFourteenValuesWithTheirTypesAndWidths) {
+TEST_F(Registry, SaveWritesTheFifteenValuesWithTheirTypesAndWidths) {
   const AppSettings s = changedAscii();
   ASSERT_NE(SaveSettings(s, store_, messages_), 0);
   EXPECT_TRUE(messages_.shown.empty());
@@ -152,7 +152,8 @@ TEST_F(Registry, SaveWritesTheFourteenValuesWithTheirTypesAndWidths) {
                                                              {"GraphChannel", 3},
                                                              {"TextAutoOpen", 0},
                                                              {"DisplayRegLines", 0},
-                                                             {"DisplaySigLines", 0xFFFFFFFF}};
+                                                             {"DisplaySigLines", 0xFFFFFFFF},
+                                                             {"FastFraming", 0}};
   for (const auto& [name, value] : dwords)
     EXPECT_EQ(dwordAt(HKEY_LOCAL_MACHINE, name), value) << name;
 

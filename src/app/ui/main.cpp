@@ -8,6 +8,7 @@
 #include "app/station_options.h"
 #include "app/ui/in_process_simulator.h"
 #include "app/ui/station_app.h"
+#include "link/traffic_trace.h"
 
 #ifndef KM8_VERSION
 #define KM8_VERSION "unknown"
@@ -35,6 +36,16 @@ int main(int argc, char** argv) {
     return km8::kUsageExitCode;
   }
 
+  std::unique_ptr<km8::StreamTrafficTrace> trace;
+  if (!options->tracePath.empty()) {
+    trace = std::make_unique<km8::StreamTrafficTrace>(options->tracePath);
+    if (!trace->ok()) {
+      std::fprintf(stderr, "km8-station: cannot open the trace file %s\n",
+                   options->tracePath.c_str());
+      return km8::kUsageExitCode;
+    }
+  }
+
   // Qt reads no options of ours, nor we of its: it gets the program name only.
   int qtArgc = 1;
   char* qtArgv[] = {argv[0], nullptr};
@@ -44,6 +55,7 @@ int main(int argc, char** argv) {
   km8::StationApp::Setup setup;
   setup.options = *options;
   setup.store = std::move(store);
+  setup.trace = std::move(trace);
   setup.startSimulator = [](std::uint8_t address, std::uint32_t baud, std::string& why) {
     return std::unique_ptr<km8::SimulatedInstrument>(
         km8::InProcessSimulator::start(address, baud, why));

@@ -54,6 +54,7 @@ bool StationApp::start() {
   if (setup_.options.simulate && !startSimulator()) return false;
 
   worker_ = std::make_unique<LinkWorker>(settings_, ports_, linkHost_, timing_);
+  worker_->setTrafficTrace(setup_.trace.get());
   MainWindowCallbacks callbacks;
   callbacks.publishWindowHandle = [this] { linkHost_.publishMainWindow(); };
   callbacks.saveSettings = [this] {

@@ -13,6 +13,7 @@
 #include "config/settings_store.h"
 #include "link/link_timing.h"
 #include "link/port_map.h"
+#include "link/traffic_trace.h"
 #include "link/ui/qt_link_host.h"
 
 namespace km8 {
@@ -29,6 +30,7 @@ class StationApp {
     SimulatorStarter startSimulator;     // for --simulate
     MessageBoxHost* messages = nullptr;  // nullptr: Qt message boxes (tests script them)
     std::chrono::milliseconds stopWait{30000};
+    std::unique_ptr<TrafficTrace> trace;  // --trace; null: none
   };
 
   // Needs the QApplication.

@@ -8,6 +8,8 @@
 namespace km8 {
 
 CaptionLabelWidget::CaptionLabelWidget(QWidget* parent) : QFrame(parent) {
+  // The whole rectangle is painted, so a repaint need not repaint the parent first.
+  setAttribute(Qt::WA_OpaquePaintEvent);
   setBorder(Border::None);
 }
 
@@ -19,6 +21,7 @@ void CaptionLabelWidget::setCaption(const std::string& text) {
 }
 
 void CaptionLabelWidget::setAlignment(Qt::Alignment alignment) {
+  if (alignment == alignment_) return;
   alignment_ = alignment;
   update();
 }
@@ -41,11 +44,13 @@ void CaptionLabelWidget::setBorder(Border border) {
 }
 
 void CaptionLabelWidget::setTextColor(ColorRef color) {
+  if (color == textColor_) return;
   textColor_ = color;
   update();
 }
 
 void CaptionLabelWidget::setBackgroundColor(ColorRef color) {
+  if (color == backgroundColor_) return;
   backgroundColor_ = color;
   update();
 }

@@ -16,7 +16,9 @@ void RoundLedWidget::setLit(bool lit) {
 }
 
 void RoundLedWidget::setActiveColor(ColorRef color) {
-  activeColor_ = color & 0xFFFFFF;
+  color &= 0xFFFFFF;
+  if (color == activeColor_) return;
+  activeColor_ = color;
   update();
 }
 

@@ -70,27 +70,37 @@ void drawCell(QPainter& painter, const SegmentCell& cell, const QRectF& box) {
 
 }  // namespace
 
-SevenSegmentWidget::SevenSegmentWidget(QWidget* parent) : QFrame(parent) { setLowered(true); }
+SevenSegmentWidget::SevenSegmentWidget(QWidget* parent) : QFrame(parent) {
+  // The whole rectangle is painted, so a repaint need not repaint the parent first.
+  setAttribute(Qt::WA_OpaquePaintEvent);
+  setLowered(true);
+}
 
 void SevenSegmentWidget::setValue(double value) {
-  // NaN never equals itself, so it always repaints; harmless.
-  if (value == value_) return;
+  // The poll cycle sets every value on every reply: repaint only what changed.
+  if (value == value_ || (std::isnan(value) && std::isnan(value_))) return;
   value_ = value;
   update();
 }
 
 void SevenSegmentWidget::setSegmentColor(ColorRef color) {
-  segmentColor_ = color & 0xFFFFFF;
+  color &= 0xFFFFFF;
+  if (color == segmentColor_) return;
+  segmentColor_ = color;
   update();
 }
 
 void SevenSegmentWidget::setBackgroundColor(ColorRef color) {
-  backgroundColor_ = color & 0xFFFFFF;
+  color &= 0xFFFFFF;
+  if (color == backgroundColor_) return;
+  backgroundColor_ = color;
   update();
 }
 
 void SevenSegmentWidget::setPrecision(int decimals) {
-  precision_ = std::clamp(decimals, 0, 3);
+  decimals = std::clamp(decimals, 0, 3);
+  if (decimals == precision_) return;
+  precision_ = decimals;
   update();
 }
 
