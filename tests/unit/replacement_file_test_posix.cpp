@@ -1,7 +1,5 @@
 // The text file's replacement on a real file system, where a write or a create fails.
 #include <gtest/gtest.h>
-#include <signal.h>
-#include <sys/resource.h>
 
 #include <cerrno>
 #include <fstream>
@@ -10,7 +8,7 @@
 #include "archives/replacement_file.h"
 #include "archives/text_export.h"
 #include "support/archive_entries.h"
-#include "support/read_only_file.h"
+#include "support/file_faults.h"
 #include "support/scripted_message_host.h"
 
 namespace km8 {
@@ -33,26 +31,6 @@ std::string ReadAll(const std::string& path) {
   return out.str();
 }
 
-// Files may grow to `bytes` only while it lives (a full disk, as far as the writer sees).
-class FileSizeLimit {
- public:
-  explicit FileSizeLimit(rlim_t bytes) {
-    ::getrlimit(RLIMIT_FSIZE, &saved_);
-    oldHandler_ = ::signal(SIGXFSZ, SIG_IGN);
-    rlimit limited = saved_;
-    limited.rlim_cur = bytes;
-    ::setrlimit(RLIMIT_FSIZE, &limited);
-  }
-  ~FileSizeLimit() {
-    ::setrlimit(RLIMIT_FSIZE, &saved_);
-    ::signal(SIGXFSZ, oldHandler_);
-  }
-
- private:
-  rlimit saved_{};
-  sighandler_t oldHandler_;
-};
-
 TEST(ReplacementFilePosix, ReadOnlyMediumIsWriteProtected) {
   EXPECT_EQ(ClassifyCreateError(EROFS), FileCreateError::WriteProtected);
   EXPECT_EQ(ClassifyCreateError(EACCES), FileCreateError::Other);
@@ -68,7 +46,7 @@ TEST(ReplacementFilePosix, FailedWriteKeepsTheOldFileAndCancelLeavesNoTemporary)
   QuietFront front;
   NoOpener opener;
   {
-    FileSizeLimit full(4096);
+    test::FileSizeLimit full(4096);
     ExportArchiveText(test::MakeLongReading(1000), {path, true}, {messages, front, opener});
   }
   ASSERT_EQ(messages.shown.size(), 2u);

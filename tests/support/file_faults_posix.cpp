@@ -4,7 +4,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include "read_only_file.h"
+#include "file_faults.h"
 
 namespace km8::test {
 namespace {
@@ -35,6 +35,19 @@ ReadOnlyFile::ReadOnlyFile(std::string path) : path_(std::move(path)) {
 ReadOnlyFile::~ReadOnlyFile() {
   if (immutable_) setImmutable(path_, false);
   ::chmod(path_.c_str(), 0644);
+}
+
+FileSizeLimit::FileSizeLimit(rlim_t bytes) {
+  ::getrlimit(RLIMIT_FSIZE, &saved_);
+  oldHandler_ = ::signal(SIGXFSZ, SIG_IGN);
+  rlimit limited = saved_;
+  limited.rlim_cur = bytes;
+  ::setrlimit(RLIMIT_FSIZE, &limited);
+}
+
+FileSizeLimit::~FileSizeLimit() {
+  ::setrlimit(RLIMIT_FSIZE, &saved_);
+  ::signal(SIGXFSZ, oldHandler_);
 }
 
 }  // namespace km8::test
