@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <deque>
 #include <fstream>
 #include <sstream>
@@ -89,6 +90,33 @@ TEST(TextExport, BuildsTheFileByteForByte) {
   const std::string text = BuildArchiveText(one);
   EXPECT_EQ(text.substr(text.find("\r\n") + 2),
             "1      03:04 02.01   0.0    0.0    0.0    0.0    0.0    0.0    0.0    0.0    \r\n");
+}
+
+// Every raw value the instrument can send prints as printf's "%.1f" of its decoded value.
+TEST(TextExport, ValuesPrintAsPrintfDoesForEveryRawValue) {
+  ArchiveBuffer buffer;
+  std::string expected;
+  for (int first = -32768; first <= 32767; first += 8) {
+    std::array<std::int16_t, 8> raw{};
+    std::string line = "       00:00 01.01   ";
+    for (int c = 0; c < 8; ++c) {
+      raw[c] = static_cast<std::int16_t>(first + c);
+      char text[32];
+      const double degrees =
+          (first + c) <= -32000 || (first + c) >= 32000 ? 10000.0 : (first + c) * 0.1;
+      std::snprintf(text, sizeof text, "%.1f", degrees);
+      AppendField(line, degrees == 10000.0 ? "----" : text, 7);
+    }
+    buffer.append(MakeArchiveEntry(0x00, raw, {2026, 1, 1, 0, 0, 0}));
+    expected += line + "\r\n";
+  }
+  std::string text = BuildArchiveText(buffer);
+  text.erase(0, text.find("\r\n") + 2);
+  // Blank out the line numbers, which are not the point here.
+  for (std::size_t at = 0; at < text.size(); at = text.find("\r\n", at) + 2) {
+    text.replace(at, 7, 7, ' ');
+  }
+  EXPECT_EQ(text, expected);
 }
 
 // A replacement file answering from a script, logging what it was asked to do.
