@@ -12,7 +12,7 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QRadioButton>
-#include <QTreeWidget>
+#include <QTableView>
 
 #include "controls/ui/caption_label_widget.h"
 #include "controls/ui/control_font.h"
@@ -49,12 +49,18 @@ QLabel* makeStatic(const ControlTemplate& c, QWidget* parent) {
   return label;
 }
 
-QTreeWidget* makeListView(QWidget* parent) {
-  auto* list = new QTreeWidget(parent);
-  list->setRootIsDecorated(false);
-  list->setUniformRowHeights(true);
+// A report-style list: rows of one height and no row headers or grid. Its owner supplies
+// the model, so long lists are appended to without copying items into the view.
+QTableView* makeListView(QWidget* parent) {
+  auto* list = new QTableView(parent);
+  list->setShowGrid(false);
+  list->setWordWrap(false);
   list->setSelectionBehavior(QAbstractItemView::SelectRows);
-  list->header()->setStretchLastSection(false);
+  list->verticalHeader()->hide();
+  list->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
+  list->verticalHeader()->setDefaultSectionSize(list->fontMetrics().height() + 2);
+  list->horizontalHeader()->setStretchLastSection(false);
+  list->horizontalHeader()->setHighlightSections(false);
   return list;
 }
 

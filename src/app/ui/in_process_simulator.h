@@ -33,6 +33,9 @@ class InProcessSimulator final : public SimulatedInstrument {
     sim::SimConfig config;
     config.instrument.block.setInstrumentNumber(address);
     config.instrument.block.setBaudIndex(static_cast<std::uint8_t>(baudIndex));
+    // Some history for the archive to show: five hours of records, restarted twice.
+    config.historyRecords = 300;
+    config.restartEvery = 120;
     auto simulator = std::make_unique<InProcessSimulator>(config);
     if (!simulator->simulator_.startOnNewPty(&error)) return nullptr;
     return simulator;

@@ -8,6 +8,7 @@
 #include <stdexcept>
 #include <string>
 
+#include "archives/ui/archive_feature.h"
 #include "controls/ui/caption_label_widget.h"
 #include "controls/ui/round_led_widget.h"
 #include "controls/ui/seven_segment_widget.h"
@@ -33,6 +34,7 @@ constexpr int kAdcFailureLedId = 1068;
 constexpr int kTransferLedId = 1069;
 constexpr int kChartId = 1032;
 constexpr std::array<int, 4> kCommandButtonIds = {1053, 1041, 1042, 1101};
+constexpr int kArchivesButtonId = 1041;
 
 template <class W>
 W* required(const BuiltDialog& ui, int id) {
@@ -45,7 +47,9 @@ W* required(const BuiltDialog& ui, int id) {
 
 // The window services the logic asks for. Kept apart from the dialog so that their names
 // (startTimer, killTimer) do not hide QObject's own.
-class MainWindow::Services final : public MainWindowHost, public ControlVisibility {
+class MainWindow::Services final : public MainWindowHost,
+                                   public ControlVisibility,
+                                   public FeatureWindows {
  public:
   explicit Services(MainWindow& window) : window_(window) {}
 
@@ -88,6 +92,10 @@ class MainWindow::Services final : public MainWindowHost, public ControlVisibili
     if (QWidget* widget = window_.ui_.control(controlId)) widget->setVisible(visible);
   }
 
+  bool createFeatureWindows() override { return window_.archives_->createListWindow(); }
+  void centreFeatureWindows() override { window_.archives_->centreListWindow(); }
+  void destroyFeatureWindows() override { window_.archives_->destroyListWindow(); }
+
  private:
   MainWindow& window_;
   std::map<int, int> timers_;  // Qt timer id -> the logic's timer id
@@ -119,8 +127,13 @@ MainWindow::MainWindow(LinkMailbox& mailbox, SharedSettings& settings, MessageBo
   wiring.visibility = services_.get();
   required<StripChartWidget>(ui_, kChartId);
 
+  std::function<void()> saveSettings = callbacks.saveSettings;
   logic_ = std::make_unique<MainWindowLogic>(mailbox, settings, wiring, *services_, messages,
                                              std::move(callbacks));
+  archives_ = std::make_unique<ArchiveFeature>(*this, *services_, logic_->pollCycle(), settings,
+                                               messages, std::move(saveSettings));
+  logic_->attachArchiveReading(archives_->reading());
+  logic_->attachFeatureWindows(*services_);
   bindButtons();
 }
 
@@ -138,6 +151,9 @@ void MainWindow::bindButtons() {
     connect(required<QPushButton>(ui_, id), &QPushButton::clicked, this,
             [this, id] { emit commandRequested(id); });
   }
+  connect(this, &MainWindow::commandRequested, this, [this](int id) {
+    if (id == kArchivesButtonId) archives_->runArchivesCommand();
+  });
 }
 
 MainWindowFront& MainWindow::front() { return *services_; }

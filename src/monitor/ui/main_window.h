@@ -15,6 +15,7 @@ class QButtonGroup;
 
 namespace km8 {
 
+class ArchiveFeature;
 class CaptionLabelWidget;
 class RoundLedWidget;
 class SevenSegmentWidget;
@@ -36,6 +37,7 @@ class MainWindow : public QDialog {
   const BuiltDialog& controls() const { return ui_; }
   QButtonGroup* chartChannelGroup() const;
   StripChartWidget* chart() const;
+  ArchiveFeature& archives() { return *archives_; }
 
   // Whether any channel shows a reading from the instrument (red segments).
   bool showsLiveValues() const;
@@ -66,6 +68,7 @@ class MainWindow : public QDialog {
   std::array<SevenSegmentWidget*, kChannelCount> values_{};
   std::unique_ptr<Services> services_;
   std::unique_ptr<MainWindowLogic> logic_;
+  std::unique_ptr<ArchiveFeature> archives_;
   bool initialised_ = false;
 };
 

@@ -1,0 +1,20 @@
+#include <time.h>
+
+#include "archives/archive_clock.h"
+
+namespace km8 {
+
+LocalDateTime LocalDateTimeOf(std::int64_t instant) {
+  const auto t = static_cast<__time64_t>(instant);
+  struct tm local {};
+  // Refuses instants before 1970 (and far in the future): fall back to UTC.
+  if (_localtime64_s(&local, &t) != 0) return UtcDateTimeOf(instant);
+  return {.year = local.tm_year + 1900,
+          .month = local.tm_mon + 1,
+          .day = local.tm_mday,
+          .hour = local.tm_hour,
+          .minute = local.tm_min,
+          .second = local.tm_sec};
+}
+
+}  // namespace km8
