@@ -9,6 +9,7 @@
 #include <string>
 
 #include "archives/ui/archive_feature.h"
+#include "archives/ui/station_archive_exports.h"
 #include "controls/ui/caption_label_widget.h"
 #include "controls/ui/round_led_widget.h"
 #include "controls/ui/seven_segment_widget.h"
@@ -132,6 +133,8 @@ MainWindow::MainWindow(LinkMailbox& mailbox, SharedSettings& settings, MessageBo
                                              std::move(callbacks));
   archives_ = std::make_unique<ArchiveFeature>(*this, *services_, logic_->pollCycle(), settings,
                                                messages, std::move(saveSettings));
+  archiveExports_ = std::make_unique<StationArchiveExports>(this, messages, *services_);
+  archives_->attachExports(archiveExports_->exports());
   logic_->attachArchiveReading(archives_->reading());
   logic_->attachFeatureWindows(*services_);
   bindButtons();

@@ -16,6 +16,7 @@ class QButtonGroup;
 namespace km8 {
 
 class ArchiveFeature;
+class StationArchiveExports;
 class CaptionLabelWidget;
 class RoundLedWidget;
 class SevenSegmentWidget;
@@ -68,6 +69,7 @@ class MainWindow : public QDialog {
   std::array<SevenSegmentWidget*, kChannelCount> values_{};
   std::unique_ptr<Services> services_;
   std::unique_ptr<MainWindowLogic> logic_;
+  std::unique_ptr<StationArchiveExports> archiveExports_;  // outlives the reading using it
   std::unique_ptr<ArchiveFeature> archives_;
   bool initialised_ = false;
 };
