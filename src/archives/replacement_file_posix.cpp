@@ -35,6 +35,7 @@ class PosixReplacementFile final : public ReplacementFile {
 
   FileCreateError create(const std::string& path) override {
     discard();
+    if (path.empty()) return FileCreateError::Other;  // no name: nothing beside it either
     target_ = replaceTarget(path);
     // Probe the old file the way creating it would: a read-only file, a folder or a
     // read-only medium fail here, before anything is written.

@@ -20,6 +20,7 @@ class Win32ReplacementFile final : public ReplacementFile {
 
   FileCreateError create(const std::string& path) override {
     discard();
+    if (path.empty()) return FileCreateError::Other;  // no name: nothing beside it either
     target_ = path;
     // Probe the old file the way creating it would: read-only, locked by another
     // program or on a write-protected disk fails here, before anything is written.

@@ -260,6 +260,10 @@ TEST(TextExport, ReplacesALongerFileOnDiskAndLeavesNothingBeside) {
   ASSERT_EQ(messages.shown.size(), 1u);
   EXPECT_EQ(messages.shown[0].text, "Неможливо створити файл '" + missing + "' !");
   EXPECT_EQ(folder.names(), std::vector<std::string>{"Archives.txt"});
+  // No name at all is no file either, rather than a temporary file in the working folder.
+  exporter.exportText(KnownBuffer(), {"", true});
+  ASSERT_EQ(messages.shown.size(), 2u);
+  EXPECT_EQ(messages.shown[1].text, "Неможливо створити файл '' !");
 }
 
 }  // namespace
