@@ -1,11 +1,13 @@
 #include <gtest/gtest.h>
 
+#include <QApplication>
 #include <QButtonGroup>
 #include <QCoreApplication>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTimer>
 #include <filesystem>
 
 #include "controls/ui/round_led_widget.h"
@@ -123,6 +125,12 @@ TEST_F(MainWindowBehaviourTest, EnterOnAPushButtonPressesItInsteadOfEnding) {
                    [&](int id) { commands.push_back(id); });
   auto* archives = qobject_cast<QPushButton*>(control(1041));
   archives->setFocus();
+  // The command opens the archives dialog; leave it at once.
+  QTimer closer;
+  QObject::connect(&closer, &QTimer::timeout, [] {
+    if (auto* d = qobject_cast<QDialog*>(QApplication::activeModalWidget())) d->reject();
+  });
+  closer.start(0);
   QTest::keyClick(archives, Qt::Key_Enter, Qt::KeypadModifier);
   EXPECT_EQ(commands, std::vector<int>{1041});
   EXPECT_TRUE(window_.isVisible());

@@ -8,30 +8,6 @@
 namespace km8 {
 namespace {
 
-TEST(ArchiveFileRule, TextNamesAreKeptExtendedOrRefused) {
-  struct Case {
-    const char* chosen;
-    const char* stored;  // nullptr: refused
-  };
-  const Case cases[] = {
-      {"/home/op/report.txt", "/home/op/report.txt"},
-      {"/home/op/report.TxT", "/home/op/report.TxT"},
-      {"/home/op/report", "/home/op/report.txt"},
-      {"/home/op.d/report", "/home/op.d/report.txt"},  // a folder's dot is no extension
-      {"C:\\Data.1\\report", "C:\\Data.1\\report.txt"},
-      {"/home/op/report.csv", nullptr},
-      {"/home/op/report.txt.bak", nullptr},
-  };
-  for (const Case& c : cases) {
-    const auto stored = ApplyFileRule(TextFileRule(), c.chosen);
-    if (c.stored == nullptr) {
-      EXPECT_FALSE(stored.has_value()) << c.chosen;
-    } else {
-      EXPECT_EQ(stored.value_or("(refused)"), c.stored) << c.chosen;
-    }
-  }
-}
-
 TEST(ArchiveFileRule, DatabaseRuleAndEngineAgree) {
   const ArchiveFileRule& rule = DatabaseFileRule();
   // Whatever the platform's rule offers, the engine can write it.
@@ -47,19 +23,7 @@ TEST(ArchiveFileRule, DatabaseRuleAndEngineAgree) {
             AccessEngineAvailable() ? DatabaseEngine::Access : DatabaseEngine::None);
 }
 
-TEST(ArchiveRecord, KindsAndChannelValues) {
-  ArchiveRecord r;
-  r.bytes = {0x00, 10, 0xE7, 0x00, 0x00, 0x7D, 0xF6, 0xFF, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0};
-  EXPECT_EQ(r.kind(), ArchiveRecordKind::Valid);
-  EXPECT_EQ(r.intervalMinutes(), 10);
-  EXPECT_DOUBLE_EQ(r.temperature(0), 23.1);
-  EXPECT_FALSE(r.channelValue(1).has_value());  // raw 32000: high marker
-  EXPECT_DOUBLE_EQ(*r.channelValue(2), -1.0);
-  r.bytes[0] = 0xEF;
-  EXPECT_EQ(r.kind(), ArchiveRecordKind::ResetMarker);
-  r.bytes[0] = 0x01;
-  EXPECT_EQ(r.kind(), ArchiveRecordKind::EmptySlot);
-
+TEST(ArchiveBuffer, HoldsAtMostSixtyThousandEntries) {
   ArchiveBuffer buffer;
   for (std::size_t i = 0; i < ArchiveBuffer::kMaxEntries; ++i) ASSERT_TRUE(buffer.append({}));
   EXPECT_FALSE(buffer.append({}));

@@ -6,7 +6,6 @@
 #include <string>
 
 #include "archive_reading_fixture.h"
-#include "archives/archive_rows.h"
 
 namespace km8 {
 namespace {
@@ -50,14 +49,6 @@ TEST_F(ArchiveReadingTest, AReadingAcrossTheAutumnChangeStampsTrueLocalTimes) {
                          "02:30  25.10"};
   ASSERT_EQ(list.entries.size(), 5u);
   for (int i = 0; i < 5; ++i) EXPECT_EQ(list.row(i)[1], shown[i]) << "record " << i;
-}
-
-TEST(ArchiveLocalTime, TheSpringChangeSkipsAnHour) {
-  ScopedTimeZone zone(kEasternEurope);
-  EXPECT_EQ(FormatListTime(LocalDateTimeOf(utcInstant(2026, 3, 29, 1, 0, 0))), "04:00  29.03");
-  EXPECT_EQ(FormatListTime(LocalDateTimeOf(utcInstant(2026, 3, 29, 0, 59, 0))), "02:59  29.03");
-  EXPECT_EQ(LocalDateTimeOf(utcInstant(2026, 12, 7, 12, 0, 0)),
-            (LocalDateTime{2026, 12, 7, 14, 0, 0}));
 }
 
 }  // namespace
