@@ -54,6 +54,7 @@ TEST_F(ArchiveExportWorkflowTest, ReadingThenTickWritesTheFileOrTheTable) {
   archive = {test::recordOf(0, 5, {231, -32000}), test::recordOf(0xEF, 0),
              test::recordOf(0, 7, {-12345}), test::recordOf(0x33, 0)};
 
+  std::ofstream(text, std::ios::binary) << std::string(5000, 'x');  // a longer old file
   start(ArchiveMode::TextExport, 4);
   serveToTheEnd();
   log.clear();

@@ -2,10 +2,7 @@
 
 #include <cstdio>
 #include <deque>
-#include <fstream>
-#include <sstream>
 
-#include "archives/archive_exporter.h"
 #include "archives/code_page_1251.h"
 #include "archives/text_export.h"
 #include "support/archive_entries.h"
@@ -218,52 +215,13 @@ TEST(TextExport, PromptsRetryOrCancelAndOpensOnlyAWrittenFile) {
   }
 }
 
-std::string ReadAll(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::ostringstream out;
-  out << in.rdbuf();
-  return out.str();
-}
-
-void WriteAll(const std::string& path, const std::string& bytes) {
-  std::ofstream(path, std::ios::binary) << bytes;
-}
-
-struct NoDatabase : ArchiveDatabase {
-  std::optional<std::string> replaceTable(const std::string&, DatabaseEngine, const std::string&,
-                                          std::span<const ArchiveRow>) override {
-    return std::nullopt;
+// Names the platform cannot create a file for fail at create, before anything is written.
+TEST(TextExport, NamesWithNoPlaceToGoFailToCreate) {
+  test::ScratchFolder folder("km8-text-names");
+  for (const std::string& name : {folder.file("no-such-folder") + "/a.txt", std::string()}) {
+    EXPECT_EQ(MakeReplacementFile()->create(name), FileCreateError::Other) << name;
   }
-};
-
-// Through the station's exporter and the platform's file: a longer old file is replaced
-// whole, nothing is left beside it, and the file is opened afterwards.
-TEST(TextExport, ReplacesALongerFileOnDiskAndLeavesNothingBeside) {
-  test::ScratchFolder folder("km8-text-export");
-  const std::string path = folder.file("Archives.txt");
-  WriteAll(path, std::string(5000, 'x'));
-  EventLog log;
-  test::ScriptedMessageHost messages(&log);
-  LoggingFront front(log);
-  LoggingOpener opener(log);
-  NoDatabase database;
-  ArchiveExporter exporter(messages, front, opener, database);
-
-  exporter.exportText(KnownBuffer(), {path, true});
-  EXPECT_EQ(ReadAll(path), kKnownText);
-  EXPECT_EQ(folder.names(), std::vector<std::string>{"Archives.txt"});
-  EXPECT_EQ(log.events, std::vector<std::string>{"open " + path});
-
-  // A folder that does not exist: the create prompt, Cancel, no file anywhere.
-  const std::string missing = folder.file("no-such-folder") + "/Archives.txt";
-  exporter.exportText(KnownBuffer(), {missing, true});
-  ASSERT_EQ(messages.shown.size(), 1u);
-  EXPECT_EQ(messages.shown[0].text, "Неможливо створити файл '" + missing + "' !");
-  EXPECT_EQ(folder.names(), std::vector<std::string>{"Archives.txt"});
-  // No name at all is no file either, rather than a temporary file in the working folder.
-  exporter.exportText(KnownBuffer(), {"", true});
-  ASSERT_EQ(messages.shown.size(), 2u);
-  EXPECT_EQ(messages.shown[1].text, "Неможливо створити файл '' !");
+  EXPECT_TRUE(folder.names().empty());
 }
 
 }  // namespace
