@@ -9,6 +9,7 @@
 #include <string>
 
 #include "archives/ui/archive_feature.h"
+#include "archives/ui/station_archive_exports.h"
 #include "controls/ui/caption_label_widget.h"
 #include "controls/ui/round_led_widget.h"
 #include "controls/ui/seven_segment_widget.h"
@@ -145,6 +146,8 @@ MainWindow::MainWindow(LinkMailbox& mailbox, SharedSettings& settings, MessageBo
   });
   archives_ = std::make_unique<ArchiveFeature>(*this, *services_, logic_->pollCycle(), settings,
                                                messages, std::move(saveSettings));
+  archiveExports_ = std::make_unique<StationArchiveExports>(this, messages, *services_);
+  archives_->attachExports(archiveExports_->exports());
   logic_->attachArchiveReading(archives_->reading());
   bindButtons();
   report_ = std::make_unique<SetpointReportFeature>(*this, settings);

@@ -18,6 +18,7 @@ class QButtonGroup;
 namespace km8 {
 
 class ArchiveFeature;
+class StationArchiveExports;
 class CaptionLabelWidget;
 class SetpointReportFeature;
 class ChartMenu;
@@ -83,6 +84,7 @@ class MainWindow : public QDialog {
   std::unique_ptr<StripChartLogic> chartLogic_;  // outlives the logic's poll cycle
   std::unique_ptr<MainWindowLogic> logic_;
   ChartMenu* chartMenu_ = nullptr;
+  std::unique_ptr<StationArchiveExports> archiveExports_;  // outlives the reading using it
   std::unique_ptr<ArchiveFeature> archives_;
   bool initialised_ = false;
 };
