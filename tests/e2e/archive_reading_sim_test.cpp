@@ -4,18 +4,10 @@
 
 #include <chrono>
 #include <cstdio>
-#include <functional>
-#include <memory>
 
 #include "archives/archive_reading.h"
-#include "link/link_worker.h"
-#include "monitor/main_window_logic.h"
-#include "simulator.h"
+#include "e2e/station_core_sim_fixture.h"
 #include "support/archive_fakes.h"
-#include "support/fake_features.h"
-#include "support/link_fakes.h"
-#include "support/recording_controls.h"
-#include "support/scripted_message_host.h"
 
 namespace km8 {
 namespace {
@@ -53,71 +45,24 @@ std::string degrees(std::int16_t tenths) {
   return text;
 }
 
-class ArchiveReadingSimTest : public ::testing::Test {
+class ArchiveReadingSimTest : public test::StationCoreSimTest {
  protected:
   static sim::SimConfig instrument() {
-    sim::SimConfig config;
-    config.timeScale = 0.0;
-    config.instrument.thermal.noiseC = 0.0;
+    sim::SimConfig config = test::frozenInstrument();
     config.historyRecords = 998;  // and two reset markers: the archive's 1000 slots
     config.restartEvery = 400;
     return config;
   }
 
   ArchiveReadingSimTest()
-      : simulator(instrument()),
-        timing(log, 1),
-        host(log),
-        worker(settings, ports, host, timing),
-        logic(worker, settings, controls.wiring(), window, messages,
-              MainWindowCallbacks{[] {}, [] {}, [](int) {}}),
+      : StationCoreSimTest(instrument()),
         reading(settings, logic.pollCycle(), window, list, clock) {
-    std::string error;
-    if (!simulator.startOnNewPty(&error)) throw std::runtime_error(error);
-    ports.setDevicePath(1, simulator.devicePath());
     // Replies of 15 bytes (states 1, 2 and 6) then end at their length instead of after
     // the 20 ms inter-character pause: the same reading, a third of the time.
     settings.update([](AppSettings& s) { s.SerialSetup.FrameLength = 15; });
     logic.attachArchiveReading(reading);
   }
 
-  ~ArchiveReadingSimTest() override {
-    worker.Stop();
-    worker.waitForExit(10s);
-  }
-
-  // The user-interface thread: completions as they come, a timer tick every 110 ms.
-  bool runUntil(const std::function<bool()>& done, std::chrono::milliseconds limit) {
-    const auto end = std::chrono::steady_clock::now() + limit;
-    auto nextTick = std::chrono::steady_clock::now();
-    int handled = 0;
-    while (std::chrono::steady_clock::now() < end) {
-      if (done()) return true;
-      if (std::chrono::steady_clock::now() >= nextTick) {
-        logic.onTimer(MainWindowLogic::kTimerId);
-        nextTick += 110ms;
-      }
-      log.waitFor([&](const auto&) { return host.completions() > handled; }, 10ms);
-      while (handled < host.completions()) {
-        ++handled;
-        logic.onLinkDone();
-      }
-    }
-    return done();
-  }
-
-  sim::Simulator simulator;
-  PortMap ports;
-  SharedSettings settings;
-  test::WorkerLog log;
-  test::LoggingTiming timing;
-  test::RecordingLinkHost host;
-  LinkWorker worker;
-  test::EventLog uiLog;
-  test::MainWindowControls controls{&uiLog};
-  test::FakeMainWindowHost window{&uiLog};
-  test::ScriptedMessageHost messages{&uiLog};
-  MainWindowLogic logic;
   test::FakeArchiveList list{&uiLog};
   test::FixedClock clock{test::utcInstant(2026, 12, 7, 12, 0, 0)};
   ArchiveReading reading;
@@ -125,10 +70,7 @@ class ArchiveReadingSimTest : public ::testing::Test {
 
 TEST_F(ArchiveReadingSimTest, AThousandRecordsWithTwoRestartsAreListedAsTheInstrumentKeepsThem) {
   simulator.skipTime(50'000);  // the newest record is 50 s old
-  ASSERT_TRUE(logic.initialise());
-  ASSERT_TRUE(worker.start());
-  worker.RequestReconfigure();
-  ASSERT_TRUE(runUntil([&] { return controls.values[0]->color == 255; }, 10s));
+  ASSERT_NO_FATAL_FAILURE(startStation(10s));
 
   settings.set(&AppSettings::ArcNum, std::uint16_t{1000});
   list.open = true;

@@ -3,103 +3,40 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
-#include <memory>
 
-#include "link/link_worker.h"
-#include "monitor/main_window_logic.h"
+#include "e2e/station_core_sim_fixture.h"
 #include "setpoints/setpoint_programming.h"
-#include "simulator.h"
-#include "support/fake_features.h"
-#include "support/link_fakes.h"
-#include "support/recording_controls.h"
-#include "support/scripted_message_host.h"
 #include "support/setpoint_fakes.h"
 
 namespace km8 {
 namespace {
 
-using namespace std::chrono_literals;
-
-sim::SimConfig frozenInstrument() {
-  sim::SimConfig config;
-  config.timeScale = 0.0;
-  config.instrument.thermal.noiseC = 0.0;
-  config.instrument.accessCode = "3142";
-  return config;
-}
-
-class SetpointChangeTest : public ::testing::Test {
+class SetpointChangeTest : public test::StationCoreSimTest {
  protected:
+  static sim::SimConfig instrument() {
+    sim::SimConfig config = test::frozenInstrument();
+    config.instrument.accessCode = "3142";
+    return config;
+  }
+
   SetpointChangeTest()
-      : simulator(frozenInstrument()),
-        timing(log, 1),
-        host(log),
-        worker(std::make_unique<LinkWorker>(settings, ports, host, timing)),
-        logic(*worker, settings, controls.wiring(), window, messages,
-              MainWindowCallbacks{[] {}, [] {}, [](int) {}}),
+      : StationCoreSimTest(instrument()),
         workflow(block, logic.pollCycle(), settings, window, messages,
-                 ProgrammingServices{[this] { worker->RequestReconfigure(); }, [this] { ++saves; },
+                 ProgrammingServices{[this] { worker.RequestReconfigure(); }, [this] { ++saves; },
                                      [](std::chrono::milliseconds) {}}) {
-    std::string error;
-    if (!simulator.startOnNewPty(&error)) throw std::runtime_error(error);
-    ports.setDevicePath(1, simulator.devicePath());
     workflow.attachViews(progress, dialogs);
     logic.attachSetpointProgramming(workflow);
   }
 
-  ~SetpointChangeTest() override {
-    worker->Stop();
-    worker->waitForExit(10s);
-  }
-
-  void startStation() {
-    ASSERT_TRUE(logic.initialise());
-    ASSERT_TRUE(worker->start());
-    worker->RequestReconfigure();
-    ASSERT_TRUE(runUntil([&] { return controls.values[0]->color == 255; }));
-  }
-
-  // The user-interface thread: completions as they come, a timer tick every 110 ms.
-  bool runUntil(const std::function<bool()>& done, std::chrono::milliseconds limit = 20s) {
-    const auto end = std::chrono::steady_clock::now() + limit;
-    auto nextTick = std::chrono::steady_clock::now();
-    while (std::chrono::steady_clock::now() < end) {
-      if (done()) return true;
-      if (std::chrono::steady_clock::now() >= nextTick) {
-        logic.onTimer(MainWindowLogic::kTimerId);
-        nextTick += 110ms;
-      }
-      log.waitFor([&](const auto&) { return host.completions() > handled; }, 10ms);
-      while (handled < host.completions()) {
-        ++handled;
-        logic.onLinkDone();
-      }
-    }
-    return done();
-  }
-
-  sim::Simulator simulator;
-  PortMap ports;
-  SharedSettings settings;
-  test::WorkerLog log;
-  test::LoggingTiming timing;
-  test::RecordingLinkHost host;
-  std::unique_ptr<LinkWorker> worker;
-  test::EventLog uiLog;
-  test::MainWindowControls controls{&uiLog};
-  test::FakeMainWindowHost window{&uiLog};
-  test::ScriptedMessageHost messages{&uiLog};
-  MainWindowLogic logic;
   SetpointBlock block;
   test::RecordingProgressView progress;
   test::ScriptedDialogs dialogs;
   int saves = 0;
-  int handled = 0;
   SetpointProgramming workflow;
 };
 
 TEST_F(SetpointChangeTest, TheRightCodeChangesTheInstrumentAndTheStationFollowsIt) {
-  startStation();
+  ASSERT_NO_FATAL_FAILURE(startStation());
   dialogs.code = "3142";
   dialogs.edit = [](SetpointBlock& b) {
     ChannelSetpoints channel = b.channel(2);
@@ -134,7 +71,7 @@ TEST_F(SetpointChangeTest, TheRightCodeChangesTheInstrumentAndTheStationFollowsI
 }
 
 TEST_F(SetpointChangeTest, AWrongCodeIsRefusedAndCostsOneAttempt) {
-  startStation();
+  ASSERT_NO_FATAL_FAILURE(startStation());
   auto archivePeriod = [&] {
     return simulator.withInstrument([](sim::Instrument& i) { return i.block().archivePeriod(); });
   };

@@ -4,36 +4,20 @@
 
 #include <chrono>
 #include <cmath>
-#include <memory>
 
-#include "link/link_worker.h"
-#include "monitor/main_window_logic.h"
-#include "simulator.h"
-#include "support/fake_features.h"
+#include "e2e/station_core_sim_fixture.h"
 #include "support/framing_under_test.h"
-#include "support/link_fakes.h"
-#include "support/recording_controls.h"
-#include "support/scripted_message_host.h"
 
 namespace km8 {
 namespace {
 
 using namespace std::chrono_literals;
 
-// The instrument as the tests set it up: frozen time, no noise, known temperatures,
-// one sensor below its range and an ADC failure reported.
-sim::SimConfig frozenInstrument() {
-  sim::SimConfig config;
-  config.timeScale = 0.0;
-  config.instrument.thermal.noiseC = 0.0;
-  return config;
-}
-
-class StationCoreTest : public ::testing::Test {
+// The instrument as the tests set it up: known temperatures, one sensor below its range
+// and an ADC failure reported.
+class StationCoreTest : public test::StationCoreSimTest {
  protected:
-  StationCoreTest() : simulator(frozenInstrument()), timing(log, 1), host(log) {
-    std::string error;
-    if (!simulator.startOnNewPty(&error)) throw std::runtime_error(error);
+  StationCoreTest() : StationCoreSimTest(test::frozenInstrument()) {
     simulator.withInstrument([](sim::Instrument& instrument) {
       const double temperatures[8] = {23.4, -5.5, 0.0, 150.0, 99.9, 20.0, 45.6, 300.1};
       for (int c = 0; c < 8; ++c) instrument.thermal().setTemperature(c, temperatures[c]);
@@ -41,44 +25,25 @@ class StationCoreTest : public ::testing::Test {
       instrument.setStatusFlag(sim::kStatusAdcFailure, true);
       instrument.sampleNow();
     });
-    ports.setDevicePath(1, simulator.devicePath());  // COM2, the default port
     settings.set(&AppSettings::FastFraming, test::FastFramingUnderTest());
   }
-
-  ~StationCoreTest() override {
-    if (worker) {
-      worker->Stop();
-      worker->waitForExit(10s);
-    }
-  }
-
-  void startWorker() {
-    worker = std::make_unique<LinkWorker>(settings, ports, host, timing);
-    ASSERT_TRUE(worker->start());
-    worker->RequestReconfigure();
-  }
-
-  sim::Simulator simulator;
-  PortMap ports;
-  SharedSettings settings;
-  test::WorkerLog log;
-  test::LoggingTiming timing;
-  test::RecordingLinkHost host;
-  std::unique_ptr<LinkWorker> worker;
 };
 
+// The same instrument seen through the main window's logic.
+using StationWindowTest = StationCoreTest;
+
 TEST_F(StationCoreTest, TheWorkerReadsTheCurrentValuesAsTheInstrumentSendsThem) {
-  startWorker();
+  ASSERT_NO_FATAL_FAILURE(startWorker());
   ASSERT_TRUE(log.waitFor([&](const auto&) { return host.completions() >= 1; }));
   std::uint8_t count = 0;
-  (void)worker->TakeReply(count);
+  (void)worker.TakeReply(count);
 
   const auto wire = simulator.withInstrument([](sim::Instrument& i) { return i.currentValues(); });
   for (std::uint16_t start : {0, 5}) {
     const int before = host.completions();
-    worker->SubmitRequest({1, 4, start, 5, nullptr});
+    worker.SubmitRequest({1, 4, start, 5, nullptr});
     ASSERT_TRUE(log.waitFor([&](const auto&) { return host.completions() > before; }));
-    const std::uint8_t* data = worker->TakeReply(count);
+    const std::uint8_t* data = worker.TakeReply(count);
     ASSERT_NE(data, nullptr) << "registers from " << start;
     ASSERT_EQ(count, 10);
     EXPECT_TRUE(std::equal(data, data + 10, wire.begin() + 2 * start));
@@ -91,50 +56,9 @@ TEST_F(StationCoreTest, TheWorkerReadsTheCurrentValuesAsTheInstrumentSendsThem) 
   EXPECT_EQ(wire[5], 0x83);
 }
 
-// The main window's logic, with recording controls in place of the widgets, driven
-// as the user-interface thread drives it: completions and 110 ms timer ticks.
-class StationWindowTest : public StationCoreTest {
- protected:
-  StationWindowTest()
-      : logic(*this->mailbox(), settings, controls.wiring(), window, messages,
-              MainWindowCallbacks{[this] { host.published = true; }, [] {}, [](int) {}}) {}
-
-  LinkMailbox* mailbox() {
-    worker = std::make_unique<LinkWorker>(settings, ports, host, timing);
-    return worker.get();
-  }
-
-  // Runs the user-interface side until done() holds or `limit` passes.
-  bool runUntil(const std::function<bool()>& done, std::chrono::milliseconds limit = 10s) {
-    const auto end = std::chrono::steady_clock::now() + limit;
-    auto nextTick = std::chrono::steady_clock::now();
-    int handled = 0;
-    while (std::chrono::steady_clock::now() < end) {
-      if (done()) return true;
-      if (std::chrono::steady_clock::now() >= nextTick) {
-        logic.onTimer(MainWindowLogic::kTimerId);
-        nextTick += 110ms;
-      }
-      log.waitFor([&](const auto&) { return host.completions() > handled; }, 10ms);
-      while (handled < host.completions()) {
-        ++handled;
-        logic.onLinkDone();
-      }
-    }
-    return done();
-  }
-
-  test::EventLog uiLog;
-  test::MainWindowControls controls{&uiLog};
-  test::FakeMainWindowHost window{&uiLog};
-  test::ScriptedMessageHost messages{&uiLog};
-  MainWindowLogic logic;
-};
-
 TEST_F(StationWindowTest, TheLiveDisplayShowsWhatTheInstrumentMeasures) {
   ASSERT_TRUE(logic.initialise());
-  ASSERT_TRUE(worker->start());
-  worker->RequestReconfigure();
+  ASSERT_NO_FATAL_FAILURE(startWorker());
 
   const sim::SimStatus expected = simulator.status();
   auto shown = [&] {
@@ -146,7 +70,7 @@ TEST_F(StationWindowTest, TheLiveDisplayShowsWhatTheInstrumentMeasures) {
     }
     return controls.adcFailure.lit;
   };
-  ASSERT_TRUE(runUntil(shown)) << "the live values never matched the instrument";
+  ASSERT_TRUE(runUntil(shown, 10s)) << "the live values never matched the instrument";
 
   const PollItems& items = logic.items();
   EXPECT_DOUBLE_EQ(items.temperatures[0], 23.4);
@@ -164,10 +88,7 @@ TEST_F(StationWindowTest, TheLiveDisplayShowsWhatTheInstrumentMeasures) {
 }
 
 TEST_F(StationWindowTest, AnInstrumentThatFallsSilentBlanksTheDisplayWithoutAPrompt) {
-  ASSERT_TRUE(logic.initialise());
-  ASSERT_TRUE(worker->start());
-  worker->RequestReconfigure();
-  ASSERT_TRUE(runUntil([&] { return controls.values[0]->color == 255; }));
+  ASSERT_NO_FATAL_FAILURE(startStation(10s));
 
   sim::FaultConfig faults;
   faults[sim::Fault::Silence] = 1.0;

@@ -4,46 +4,24 @@
 
 #include <QButtonGroup>
 #include <QRadioButton>
-#include <QTemporaryDir>
 #include <QTest>
 #include <cmath>
 
-#include "app/ui/in_process_simulator.h"
-#include "app/ui/station_app.h"
-#include "config/settings.h"
-#include "config/settings_store_posix.h"
 #include "controls/ui/strip_chart_widget.h"
-#include "monitor/ui/main_window.h"
-#include "support/scripted_message_host.h"
+#include "qt/station_sim_fixture.h"
 
 namespace km8 {
 namespace {
 
 TEST(ChartEndToEnd, TracesOfAllChannelsThenChannelThreeWithTheLimitsItRead) {
-  QTemporaryDir dir;
-  const std::string path = dir.filePath("km8.conf").toStdString();
-  test::ScriptedMessageHost messages;
-  {
-    FileSettingsStore store(path);
-    ASSERT_NE(SaveSettings(AppSettings{}, store, messages), 0);
-  }
-  InProcessSimulator* simulator = nullptr;
-  StationApp::Setup setup;
-  setup.options.simulate = true;
-  setup.options.settingsPath = path;
-  setup.store = std::make_unique<FileSettingsStore>(path);
-  setup.messages = &messages;
-  setup.startSimulator = [&](std::uint8_t address, std::uint32_t baud, std::string& error) {
-    auto started = InProcessSimulator::start(address, baud, error);
-    simulator = started.get();
-    return std::unique_ptr<SimulatedInstrument>(std::move(started));
-  };
-  StationApp app(std::move(setup));
-  ASSERT_TRUE(app.start());
-  ASSERT_NE(simulator, nullptr);
+  test::StationSim station;
+  ASSERT_TRUE(station.saveSettings(AppSettings{}));
+  ASSERT_TRUE(station.start());
+  ASSERT_NE(station.instrument, nullptr);
+  StationApp& app = *station.app;
   // Limits of channel 3 that only a read of its record can bring: PID law, so the
   // setpoint line alone among the regulation lines.
-  simulator->simulator().withInstrument([](sim::Instrument& instrument) {
+  station.simulator().withInstrument([](sim::Instrument& instrument) {
     sim::SetpointImage block = instrument.block();
     sim::ChannelSettings ch = block.channel(2);
     ch.setpoint = 555;
@@ -54,7 +32,7 @@ TEST(ChartEndToEnd, TracesOfAllChannelsThenChannelThreeWithTheLimitsItRead) {
     instrument.setBlock(block);
   });
 
-  MainWindow& window = *app.mainWindow();
+  MainWindow& window = station.window();
   window.show();
   const StripChartWidget& chart = *window.chart();
   const auto allEightTraced = [&] {
@@ -87,7 +65,7 @@ TEST(ChartEndToEnd, TracesOfAllChannelsThenChannelThreeWithTheLimitsItRead) {
   EXPECT_EQ(chart.look().currentChannel, 2);
   EXPECT_FALSE(chart.look().channels[0].visible);
   EXPECT_GE(chart.look().valueMax, 80.0);
-  EXPECT_TRUE(messages.shown.empty());
+  EXPECT_TRUE(station.messages.shown.empty());
 
   window.done(0);
   EXPECT_TRUE(app.shutdown());

@@ -11,19 +11,14 @@
 #include <QLineEdit>
 #include <QPushButton>
 
+#include "qt/widget_text.h"
 #include "res/config_dialog_template.h"
 #include "support/scripted_message_host.h"
 
 namespace km8 {
 namespace {
 
-QString textOf(QWidget* w) {
-  if (auto* l = qobject_cast<QLabel*>(w)) return l->text();
-  if (auto* g = qobject_cast<QGroupBox*>(w)) return g->title();
-  if (auto* b = qobject_cast<QAbstractButton*>(w)) return b->text();
-  if (auto* e = qobject_cast<QLineEdit*>(w)) return e->text();
-  return {};
-}
+using test::textOf;
 
 QStringList itemsOf(QComboBox* box) {
   QStringList items;

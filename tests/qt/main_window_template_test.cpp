@@ -13,19 +13,22 @@
 #include <cmath>
 #include <map>
 
+#include "app/ui/dialog_builder.h"
 #include "controls/ui/caption_label_widget.h"
 #include "controls/ui/color_ref.h"
-#include "app/ui/dialog_builder.h"
 #include "controls/ui/round_led_widget.h"
 #include "controls/ui/seven_segment_widget.h"
 #include "controls/ui/strip_chart_widget.h"
 #include "monitor/ui/main_window.h"
+#include "qt/widget_text.h"
 #include "res/dialog_template.h"
 #include "support/fake_link_mailbox.h"
 #include "support/scripted_message_host.h"
 
 namespace km8 {
 namespace {
+
+using test::textOf;
 
 // Pixels of a dialog unit measured here from the window's font, independently of the
 // builder: average letter width and font height, MulDiv rounding.
@@ -70,14 +73,6 @@ bool hasKind(QWidget* w, ControlKind kind) {
     default:
       return false;  // template 102 has no other kinds
   }
-}
-
-QString textOf(QWidget* w) {
-  if (auto* l = qobject_cast<QLabel*>(w)) return l->text();
-  if (auto* g = qobject_cast<QGroupBox*>(w)) return g->title();
-  if (auto* b = qobject_cast<QAbstractButton*>(w)) return b->text();
-  if (auto* c = qobject_cast<CaptionLabelWidget*>(w)) return c->caption();
-  return {};
 }
 
 class MainWindowTemplateTest : public ::testing::Test {

@@ -3,42 +3,17 @@
 // own setpoints.
 #include <gtest/gtest.h>
 
-#include <QApplication>
 #include <QElapsedTimer>
-#include <QEventLoop>
 #include <QPlainTextEdit>
 #include <QPushButton>
-#include <QTemporaryDir>
 #include <QTest>
-#include <QTimer>
 #include <cstdio>
-#include <functional>
 
-#include "app/ui/in_process_simulator.h"
-#include "app/ui/station_app.h"
-#include "config/settings.h"
-#include "config/settings_store_posix.h"
-#include "monitor/ui/main_window.h"
+#include "qt/station_sim_fixture.h"
 #include "setpoints/ui/setpoint_report_feature.h"
-#include "support/scripted_message_host.h"
 
 namespace km8 {
 namespace {
-
-bool runUntil(const std::function<bool()>& done, int timeoutMs) {
-  QEventLoop loop;
-  QTimer poll;
-  QElapsedTimer clock;
-  clock.start();
-  bool result = false;
-  QObject::connect(&poll, &QTimer::timeout, [&] {
-    result = done();
-    if (result || clock.elapsed() > timeoutMs) loop.quit();
-  });
-  poll.start(20);
-  loop.exec();
-  return result;
-}
 
 // The instrument's own settings, changed from the factory ones where a byte-order or
 // offset mistake would show.
@@ -57,38 +32,20 @@ sim::SetpointImage instrumentSettings(const sim::SetpointImage& factory) {
 }
 
 TEST(SetpointReportEndToEnd, TheReportShowsTheSimulatorsOwnSetpoints) {
-  QTemporaryDir dir;
-  const std::string path = dir.filePath("km8.conf").toStdString();
-  {
-    AppSettings s;
-    s.DeviceID = 3;
-    FileSettingsStore store(path);
-    test::ScriptedMessageHost quiet;
-    ASSERT_NE(SaveSettings(s, store, quiet), 0);
-  }
-  InProcessSimulator* simulator = nullptr;
-  test::ScriptedMessageHost messages;
-  StationApp::Setup setup;
-  setup.options.simulate = true;
-  setup.options.settingsPath = path;
-  setup.store = std::make_unique<FileSettingsStore>(path);
-  setup.messages = &messages;
-  setup.startSimulator = [&](std::uint8_t address, std::uint32_t baud, std::string& error) {
-    auto started = InProcessSimulator::start(address, baud, error);
-    simulator = started.get();
-    return std::unique_ptr<SimulatedInstrument>(std::move(started));
-  };
-  StationApp app(std::move(setup));
-  ASSERT_TRUE(app.start());
-  sim::Simulator& sim = simulator->simulator();
+  test::StationSim station;
+  AppSettings s;
+  s.DeviceID = 3;
+  ASSERT_TRUE(station.saveSettings(s));
+  ASSERT_TRUE(station.start());
+  sim::Simulator& sim = station.simulator();
   const sim::SetpointImage block = sim.withInstrument([](sim::Instrument& i) {
     i.setBlock(instrumentSettings(i.block()));
     return i.block();
   });
 
-  MainWindow& window = *app.mainWindow();
+  MainWindow& window = station.window();
   window.show();
-  ASSERT_TRUE(runUntil([&] { return window.showsLiveValues(); }, 20000));
+  ASSERT_TRUE(test::runEventsUntil([&] { return window.showsLiveValues(); }, 20000));
 
   SetpointReportWindow* report = window.setpointReport().window();
   ASSERT_NE(report, nullptr);
@@ -97,7 +54,8 @@ TEST(SetpointReportEndToEnd, TheReportShowsTheSimulatorsOwnSetpoints) {
   clock.start();
   window.controls().controlAs<QPushButton>(1053)->click();
   EXPECT_TRUE(report->isVisible());
-  ASSERT_TRUE(runUntil([&] { return !report->textEdit()->toPlainText().isEmpty(); }, 30000))
+  ASSERT_TRUE(
+      test::runEventsUntil([&] { return !report->textEdit()->toPlainText().isEmpty(); }, 30000))
       << "caption: " << report->windowTitle().toStdString();
   std::printf("[ MEASURED ] report read in %lld ms\n", static_cast<long long>(clock.elapsed()));
 
@@ -130,7 +88,7 @@ TEST(SetpointReportEndToEnd, TheReportShowsTheSimulatorsOwnSetpoints) {
   EXPECT_TRUE(text.contains(QString::fromUtf8("Уставка температури регулювання: 25.3 °C")));
   EXPECT_TRUE(text.contains(QString::fromUtf8("Стала інтегрування: 29.1 хв")));
   EXPECT_TRUE(text.contains(QString::fromUtf8("Змiщення датчика: -2.5 °C")));
-  EXPECT_TRUE(messages.shown.empty());
+  EXPECT_TRUE(station.messages.shown.empty());
 
   // Enter does nothing; Esc hides the window and the next command shows it again.
   QTest::keyClick(report, Qt::Key_Return);
@@ -139,9 +97,7 @@ TEST(SetpointReportEndToEnd, TheReportShowsTheSimulatorsOwnSetpoints) {
   EXPECT_FALSE(report->isVisible());
   EXPECT_FALSE(window.setpointReport().report().reportWindowOpen());
 
-  messages.answers = {MessageResult::Ok};
-  window.close();
-  EXPECT_TRUE(app.shutdown());
+  EXPECT_TRUE(station.quit());
 }
 
 }  // namespace

@@ -3,43 +3,19 @@
 #include <gtest/gtest.h>
 
 #include <QElapsedTimer>
-#include <QEventLoop>
-#include <QTemporaryDir>
-#include <QTimer>
+#include <cmath>
 #include <cstdio>
-#include <functional>
 
-#include "app/ui/in_process_simulator.h"
 #include "controls/ui/round_led_widget.h"
 #include "controls/ui/seven_segment_widget.h"
-#include "app/ui/station_app.h"
-#include "config/settings.h"
-#include "config/settings_store_posix.h"
-#include "monitor/ui/main_window.h"
+#include "qt/station_sim_fixture.h"
 #include "support/framing_under_test.h"
-#include "support/scripted_message_host.h"
 
 namespace km8 {
 namespace {
 
 constexpr int kValueIds[] = {1000, 1016, 1017, 1019, 1020, 1021, 1022, 1023};
 constexpr int kStatusLedIds[] = {1063, 1066, 1068, 1067};  // bits 0, 1, 2, 3
-
-// Runs the event loop until `done` holds or `timeoutMs` has passed; says which.
-bool runUntil(const std::function<bool()>& done, int timeoutMs) {
-  QEventLoop loop;
-  QTimer poll;
-  QElapsedTimer clock;
-  clock.start();
-  bool result = false;
-  QObject::connect(&poll, &QTimer::timeout, [&] {
-    result = done();
-    if (result || clock.elapsed() > timeoutMs) loop.quit();
-  });
-  poll.start(20);
-  loop.exec();
-  return result;
-}
 
 double shown(std::int16_t raw) {
   if (raw <= -32000) return -10000.0;
@@ -73,8 +49,7 @@ bool showsInstrument(const MainWindow& w, const sim::SimStatus& s) {
 }
 
 TEST(StationEndToEnd, TheSimulatorsReadingsOutputsAndStatusShowInTheWindow) {
-  QTemporaryDir dir;
-  const std::string path = dir.filePath("km8.conf").toStdString();
+  test::StationSim station;
   {
     // Instrument 7 at 9600 baud on COM3, whose own device is a USB adapter.
     AppSettings s;
@@ -85,29 +60,15 @@ TEST(StationEndToEnd, TheSimulatorsReadingsOutputsAndStatusShowInTheWindow) {
     s.SerialSetup.FrameLength = 100;  // and to 20
     s.PortPaths[2] = "/dev/ttyUSB0";
     s.FastFraming = test::FastFramingUnderTest();
-    FileSettingsStore store(path);
-    test::ScriptedMessageHost quiet;
-    ASSERT_NE(SaveSettings(s, store, quiet), 0);
+    ASSERT_TRUE(station.saveSettings(s));
   }
 
-  InProcessSimulator* simulator = nullptr;
-  test::ScriptedMessageHost messages;
-  StationApp::Setup setup;
-  setup.options.simulate = true;
-  setup.options.settingsPath = path;
-  setup.store = std::make_unique<FileSettingsStore>(path);
-  setup.messages = &messages;
-  setup.startSimulator = [&](std::uint8_t address, std::uint32_t baud, std::string& error) {
-    auto started = InProcessSimulator::start(address, baud, error);
-    simulator = started.get();
-    return std::unique_ptr<SimulatedInstrument>(std::move(started));
-  };
-  StationApp app(std::move(setup));
   QElapsedTimer sinceStart;
   sinceStart.start();
-  ASSERT_TRUE(app.start());
-  ASSERT_NE(simulator, nullptr);
-  sim::Simulator& sim = simulator->simulator();
+  ASSERT_TRUE(station.start());
+  ASSERT_NE(station.instrument, nullptr);
+  StationApp& app = *station.app;
+  sim::Simulator& sim = station.simulator();
   EXPECT_EQ(sim.status().address, 7);
   EXPECT_EQ(sim.status().baud, 9600u);
   EXPECT_EQ(app.ports().devicePath(2), sim.devicePath());
@@ -121,9 +82,9 @@ TEST(StationEndToEnd, TheSimulatorsReadingsOutputsAndStatusShowInTheWindow) {
     instrument.sampleNow();
   });
 
-  MainWindow& window = *app.mainWindow();
+  MainWindow& window = station.window();
   window.show();
-  ASSERT_TRUE(runUntil([&] { return window.showsLiveValues(); }, 20000));
+  ASSERT_TRUE(test::runEventsUntil([&] { return window.showsLiveValues(); }, 20000));
   const qint64 firstLiveMs = sinceStart.elapsed();
   std::printf("[ MEASURED ] first live value %lld ms after start-up\n",
               static_cast<long long>(firstLiveMs));
@@ -134,56 +95,46 @@ TEST(StationEndToEnd, TheSimulatorsReadingsOutputsAndStatusShowInTheWindow) {
     transferLit |= window.controls().controlAs<RoundLedWidget>(1069)->isLit();
     return showsInstrument(window, sim.status());
   };
-  ASSERT_TRUE(runUntil(matches, 20000));
+  ASSERT_TRUE(test::runEventsUntil(matches, 20000));
   EXPECT_EQ(window.controls().controlAs<SevenSegmentWidget>(1017)->value(), -10000.0);
   EXPECT_NE(sim.status().alarmOutputs & 0x04, 0);  // the out-of-range sensor's alarm
 
   sim.withInstrument([](sim::Instrument& i) { i.setStatusFlag(sim::kStatusAdcFailure, true); });
-  ASSERT_TRUE(
-      runUntil([&] { return matches() && !window.controls().control(1073)->isHidden(); }, 20000));
+  ASSERT_TRUE(test::runEventsUntil(
+      [&] { return matches() && !window.controls().control(1073)->isHidden(); }, 20000));
   sim.withInstrument([](sim::Instrument& i) { i.setStatusFlag(sim::kStatusAdcFailure, false); });
-  ASSERT_TRUE(
-      runUntil([&] { return matches() && window.controls().control(1073)->isHidden(); }, 20000));
+  ASSERT_TRUE(test::runEventsUntil(
+      [&] { return matches() && window.controls().control(1073)->isHidden(); }, 20000));
   EXPECT_TRUE(transferLit);
-  EXPECT_TRUE(messages.shown.empty());  // no link failure, no port error
+  EXPECT_TRUE(station.messages.shown.empty());  // no link failure, no port error
 
   // Leaving through the exit question saves the settings: the port keeps its own path.
-  messages.answers = {MessageResult::Ok};
+  station.messages.answers = {MessageResult::Ok};
   window.close();
-  ASSERT_EQ(messages.shown.size(), 1u);
+  ASSERT_EQ(station.messages.shown.size(), 1u);
   EXPECT_FALSE(window.isVisible());
   EXPECT_TRUE(app.shutdown());
   EXPECT_EQ(app.mainWindow(), nullptr);
 
   AppSettings saved;
-  FileSettingsStore store(path);
-  ASSERT_NE(LoadSettings(saved, store), 0);
+  ASSERT_TRUE(station.loadSaved(saved));
   EXPECT_EQ(saved.PortPaths[2], "/dev/ttyUSB0");
   EXPECT_EQ(saved.DeviceID, 7);
   EXPECT_EQ(saved.SerialSetup.DataBits, 8);
 }
 
 TEST(StationEndToEnd, ASimulatorThatCannotStartEndsTheStationBeforeItsWindow) {
-  QTemporaryDir dir;
-  const std::string path = dir.filePath("km8.conf").toStdString();
-  {
-    AppSettings s;
-    s.SerialSetup.BaudRate = 115200;  // a rate the instrument does not have
-    FileSettingsStore store(path);
-    test::ScriptedMessageHost quiet;
-    ASSERT_NE(SaveSettings(s, store, quiet), 0);
-  }
+  test::StationSim station;
+  AppSettings s;
+  s.SerialSetup.BaudRate = 115200;  // a rate the instrument does not have
+  ASSERT_TRUE(station.saveSettings(s));
   std::string reason;
-  StationApp::Setup setup;
-  setup.options.simulate = true;
-  setup.store = std::make_unique<FileSettingsStore>(path);
-  setup.startSimulator = [&](std::uint8_t address, std::uint32_t baud, std::string& error) {
+  EXPECT_FALSE(station.start([&](std::uint8_t address, std::uint32_t baud, std::string& error) {
     auto started = InProcessSimulator::start(address, baud, error);
     reason = error;
-    return std::unique_ptr<SimulatedInstrument>(std::move(started));
-  };
-  StationApp app(std::move(setup));
-  EXPECT_FALSE(app.start());
+    return started;
+  }));
+  StationApp& app = *station.app;
   EXPECT_EQ(app.exitCode(), 1);
   EXPECT_EQ(app.mainWindow(), nullptr);
   EXPECT_NE(reason.find("115200"), std::string::npos);

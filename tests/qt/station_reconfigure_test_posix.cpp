@@ -4,76 +4,37 @@
 
 #include <QApplication>
 #include <QComboBox>
-#include <QElapsedTimer>
-#include <QEventLoop>
 #include <QPushButton>
-#include <QTemporaryDir>
 #include <QTimer>
-#include <functional>
 
-#include "app/ui/in_process_simulator.h"
-#include "app/ui/station_app.h"
-#include "config/settings.h"
-#include "config/settings_store_posix.h"
 #include "config/ui/config_dialog.h"
-#include "monitor/ui/main_window.h"
-#include "support/scripted_message_host.h"
+#include "qt/station_sim_fixture.h"
 
 namespace km8 {
 namespace {
 
-bool runUntil(const std::function<bool()>& done, int timeoutMs) {
-  QEventLoop loop;
-  QTimer poll;
-  QElapsedTimer clock;
-  clock.start();
-  bool result = false;
-  QObject::connect(&poll, &QTimer::timeout, [&] {
-    result = done();
-    if (result || clock.elapsed() > timeoutMs) loop.quit();
-  });
-  poll.start(20);
-  loop.exec();
-  return result;
-}
-
 TEST(StationReconfigure, ChoosingTheInstrumentsRateReconnectsAndValuesShowAgain) {
-  QTemporaryDir dir;
-  const std::string path = dir.filePath("km8.conf").toStdString();
-  {
-    AppSettings s;  // COM2 at 19200, instrument 1
-    FileSettingsStore store(path);
-    test::ScriptedMessageHost quiet;
-    ASSERT_NE(SaveSettings(s, store, quiet), 0);
-  }
-
-  InProcessSimulator* simulator = nullptr;
-  test::ScriptedMessageHost messages;
-  StationApp::Setup setup;
-  setup.options.simulate = true;
-  setup.store = std::make_unique<FileSettingsStore>(path);
-  setup.messages = &messages;
+  test::StationSim station;
+  ASSERT_TRUE(station.saveSettings(AppSettings{}));  // COM2 at 19200, instrument 1
   // The instrument runs at 9600 whatever the station is set to, and hears nothing sent
   // at another rate.
-  setup.startSimulator = [&](std::uint8_t address, std::uint32_t, std::string& error) {
+  ASSERT_TRUE(station.start([](std::uint8_t address, std::uint32_t, std::string& error) {
     sim::SimConfig config;
     config.instrument.block.setInstrumentNumber(address);
     config.instrument.block.setBaudIndex(static_cast<std::uint8_t>(sim::baudIndexOfRate(9600)));
     config.deafToOtherRates = true;
     auto started = std::make_unique<InProcessSimulator>(config);
-    if (!started->simulator().startOnNewPty(&error)) return std::unique_ptr<SimulatedInstrument>();
-    simulator = started.get();
-    return std::unique_ptr<SimulatedInstrument>(std::move(started));
-  };
-  StationApp app(std::move(setup));
-  ASSERT_TRUE(app.start());
-  ASSERT_NE(simulator, nullptr);
-  MainWindow& window = *app.mainWindow();
+    if (!started->simulator().startOnNewPty(&error)) started.reset();
+    return started;
+  }));
+  ASSERT_NE(station.instrument, nullptr);
+  StationApp& app = *station.app;
+  MainWindow& window = station.window();
   window.show();
 
   // A few failed cycles at 19200: nothing answers, nothing shows, nobody is prompted.
-  EXPECT_FALSE(runUntil([&] { return window.showsLiveValues(); }, 2500));
-  EXPECT_EQ(simulator->simulator().status().repliesSent, 0u);
+  EXPECT_FALSE(test::runEventsUntil([&] { return window.showsLiveValues(); }, 2500));
+  EXPECT_EQ(station.simulator().status().repliesSent, 0u);
 
   bool confirmed = false;
   auto* waiter = new QTimer(&window);
@@ -93,18 +54,15 @@ TEST(StationReconfigure, ChoosingTheInstrumentsRateReconnectsAndValuesShowAgain)
 
   // Saved at once, before any exit.
   AppSettings saved;
-  FileSettingsStore store(path);
-  ASSERT_NE(LoadSettings(saved, store), 0);
+  ASSERT_TRUE(station.loadSaved(saved));
   EXPECT_EQ(saved.SerialSetup.BaudRate, 9600u);
   EXPECT_EQ(app.settings().get(&AppSettings::SerialSetup).BaudRate, 9600u);
 
-  ASSERT_TRUE(runUntil([&] { return window.showsLiveValues(); }, 20000));
-  EXPECT_GT(simulator->simulator().status().repliesSent, 0u);
-  EXPECT_TRUE(messages.shown.empty());
+  ASSERT_TRUE(test::runEventsUntil([&] { return window.showsLiveValues(); }, 20000));
+  EXPECT_GT(station.simulator().status().repliesSent, 0u);
+  EXPECT_TRUE(station.messages.shown.empty());
 
-  messages.answers = {MessageResult::Ok};
-  window.close();
-  EXPECT_TRUE(app.shutdown());
+  EXPECT_TRUE(station.quit());
 }
 
 }  // namespace

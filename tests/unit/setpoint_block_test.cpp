@@ -11,6 +11,26 @@
 namespace km8 {
 namespace {
 
+// An edit of one channel's record, written back into the block.
+std::function<void(SetpointBlock&)> onChannel(int index,
+                                              std::function<void(ChannelSetpoints&)> edit) {
+  return [index, edit](SetpointBlock& b) {
+    auto c = b.channel(index);
+    edit(c);
+    b.setChannel(index, c);
+  };
+}
+
+// Channel 2 at 50.0 with a band of 3 under `law`, its switch point worked out again.
+std::function<void(SetpointBlock&)> switchPointUnder(std::uint8_t law) {
+  return onChannel(1, [law](ChannelSetpoints& c) {
+    c.setSetpointDegrees(50.0);
+    c.band = 3;
+    c.controlLaw = law;
+    ASSERT_TRUE(c.updateSwitchPoint());
+  });
+}
+
 // Where values land on the wire: byte 2k is the high-order byte of register 12+k.
 TEST(SetpointBlock, FieldsLandAtTheirWireBytes) {
   struct Case {
@@ -20,18 +40,10 @@ TEST(SetpointBlock, FieldsLandAtTheirWireBytes) {
   };
   const Case cases[] = {
       {"setpoint 25.3 of channel 1 is register 15 = 253, 0",
-       [](SetpointBlock& b) {
-         auto c = b.channel(0);
-         ASSERT_TRUE(c.setSetpointDegrees(25.3));
-         b.setChannel(0, c);
-       },
+       onChannel(0, [](ChannelSetpoints& c) { ASSERT_TRUE(c.setSetpointDegrees(25.3)); }),
        {{6, 253}, {7, 0}}},
       {"integral time of channel 1 spans registers 21 (low byte) and 22 (high byte)",
-       [](SetpointBlock& b) {
-         auto c = b.channel(0);
-         c.integralTime = 0x1234;
-         b.setChannel(0, c);
-       },
+       onChannel(0, [](ChannelSetpoints& c) { c.integralTime = 0x1234; }),
        {{19, 0x34}, {20, 0x12}, {18, 0}, {21, 0}}},
       {"offset -2.5 on channel 3: magnitude 25, sign bit 2",
        [](SetpointBlock& b) { ASSERT_TRUE(b.setSensorOffsetDegrees(2, -2.5)); },
@@ -46,33 +58,18 @@ TEST(SetpointBlock, FieldsLandAtTheirWireBytes) {
        [](SetpointBlock& b) { b.setSensorOffsetDegrees(0, -0.05); },
        {{134, 0}, {142, 0}}},
       {"switch point, cooling law: 50.0 + 3 = 530, channel 2 bytes 24..25",
-       [](SetpointBlock& b) {
-         auto c = b.channel(1);
-         c.setSetpointDegrees(50.0);
-         c.band = 3;
-         c.controlLaw = 1;
-         ASSERT_TRUE(c.updateSwitchPoint());
-         b.setChannel(1, c);
-       },
+       switchPointUnder(1),
        {{22, 500 & 0xFF}, {23, 500 >> 8}, {24, 530 & 0xFF}, {25, 530 >> 8}, {33, 3}, {31, 1}}},
       {"switch point, heating law: 50.0 - 3 = 470",
-       [](SetpointBlock& b) {
-         auto c = b.channel(1);
-         c.setSetpointDegrees(50.0);
-         c.band = 3;
-         c.controlLaw = 0;
-         ASSERT_TRUE(c.updateSwitchPoint());
-         b.setChannel(1, c);
-       },
+       switchPointUnder(0),
        {{22, 500 & 0xFF}, {23, 500 >> 8}, {24, 470 & 0xFF}, {25, 470 >> 8}, {33, 3}}},
       {"alarm limits and max power of channel 8",
-       [](SetpointBlock& b) {
-         auto c = b.channel(7);
-         c.setAlarmHighDegrees(-0.1);
-         c.setAlarmLowDegrees(-300.0);
-         c.maxPower = 100;
-         b.setChannel(7, c);
-       },
+       onChannel(7,
+                 [](ChannelSetpoints& c) {
+                   c.setAlarmHighDegrees(-0.1);
+                   c.setAlarmLowDegrees(-300.0);
+                   c.maxPower = 100;
+                 }),
        {{122, 0xFF}, {123, 0xFF}, {124, 0x48}, {125, 0xF4}, {133, 100}}},
       {"common fields",
        [](SetpointBlock& b) {
