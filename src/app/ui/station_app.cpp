@@ -1,9 +1,11 @@
 #include "app/ui/station_app.h"
 
+#include <QApplication>
 #include <QCoreApplication>
 #include <cstdio>
 #include <cstdlib>
 
+#include "app/ui/shutdown_signals.h"
 #include "app/ui/window_snapshot.h"
 #include "config/program_folder.h"
 #include "config/settings.h"
@@ -42,6 +44,10 @@ bool StationApp::start() {
   AppSettings loaded;
   SetDefaultFileNames(loaded, ProgramFolder());
   LoadSettings(loaded, *setup_.store);   // a first run keeps the defaults
+  // Settings that are there but cannot be read are not a first run: say so before the
+  // main window opens (the store then refuses to replace them).
+  if (const std::string why = setup_.store->unreadableReason(); !why.empty())
+    messages().showMessage(SettingsUnreadableNotice(why));
   if (setup_.store->holdsPortPaths()) {  // on Windows the port names are the devices
     for (int i = 0; i < kPortCount; ++i) {
       ports_.setDevicePath(static_cast<unsigned>(i), loaded.PortPaths[i]);
@@ -72,6 +78,17 @@ bool StationApp::start() {
     s.SerialSetup.FrameLength = 20;
   });
   worker_->RequestReconfigure();
+
+  // A logout, a service stop or Ctrl-C ends the station as Enter does: the window ends
+  // without saving, then the worker stops and the port is released. Boxes open at that
+  // moment are closed first, as if cancelled.
+  shutdownSignals_ = std::make_unique<ShutdownSignals>([this] {
+    if (!window_) return;
+    while (QWidget* modal = QApplication::activeModalWidget()) {
+      if (modal == window_.get() || !modal->close()) break;
+    }
+    window_->logic().onOk();
+  });
 
   if (setup_.options.screenshotAfterSeconds >= 0) {
     snapshot_ = std::make_unique<WindowSnapshot>(
@@ -120,6 +137,7 @@ bool StationApp::shutdown() {
   if (abandoned_) return false;
   if (!worker_) return true;
   snapshot_.reset();
+  shutdownSignals_.reset();
   // Nobody is left to answer the worker's boxes; do not let one hold the wait up.
   linkHost_.beginShutdown();
   worker_->Stop();

@@ -19,6 +19,7 @@ namespace km8 {
 
 class LinkWorker;
 class MainWindow;
+class ShutdownSignals;
 class WindowSnapshot;
 
 class StationApp {
@@ -69,6 +70,7 @@ class StationApp {
   std::unique_ptr<LinkWorker> worker_;
   std::unique_ptr<MainWindow> window_;
   std::unique_ptr<WindowSnapshot> snapshot_;
+  std::unique_ptr<ShutdownSignals> shutdownSignals_;
   int exitCode_ = 0;
   bool abandoned_ = false;
 };
