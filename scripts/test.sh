@@ -45,7 +45,7 @@ ASAN_OPTIONS="detect_leaks=1 halt_on_error=1 abort_on_error=1" \
   ctest --test-dir build-asan --output-on-failure -j "$jobs" --timeout 600
 
 stage "libFuzzer, short runs"
-scripts/fuzz.sh 15
+scripts/fuzz.sh 10
 
 if [[ -x scripts/windows-tests.sh ]]; then
   stage "Windows build and tests under wine"
