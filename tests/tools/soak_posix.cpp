@@ -16,10 +16,10 @@
 
 #include "link/link_worker.h"
 #include "monitor/main_window_logic.h"
+#include "monitor/poll_cycle.h"
 #include "simulator.h"
 #include "support/fake_features.h"
 #include "support/recording_controls.h"
-#include "support/scripted_message_host.h"
 
 namespace {
 
@@ -62,6 +62,58 @@ class CountingHost final : public km8::LinkHost {
   std::condition_variable changed_;
   long completions_ = 0;
   int messages_ = 0;
+};
+
+// The worker's mailbox as the main window logic sees it, noting what the last request
+// was for and whether its reply came, so that every prompt can be checked against the
+// transaction that led to it.
+class WatchedMailbox final : public km8::LinkMailbox {
+ public:
+  explicit WatchedMailbox(km8::LinkMailbox& inner) : inner_(inner) {}
+  const km8::MainWindowLogic* logic = nullptr;
+  km8::PollState lastState = km8::PollState::Idle;
+  bool lastFailed = false;
+  long reportFailures = 0;
+
+  void SubmitRequest(const km8::LinkRequest& request) override {
+    lastState = logic ? logic->items().state : km8::PollState::Idle;
+    inner_.SubmitRequest(request);
+  }
+  bool IsTransactionDone() const override { return inner_.IsTransactionDone(); }
+  const std::uint8_t* TakeReply(std::uint8_t& byteCount) override {
+    const std::uint8_t* data = inner_.TakeReply(byteCount);
+    lastFailed = data == nullptr;
+    if (lastFailed && lastState == km8::PollState::ReportStep) ++reportFailures;
+    return data;
+  }
+  std::uint16_t WriteRegisterReplyCode() const override { return inner_.WriteRegisterReplyCode(); }
+
+ private:
+  km8::LinkMailbox& inner_;
+};
+
+// Answers the link-failure prompt with Cancel and counts the prompts that the poll cycle
+// prescribes (a failed feature request) and those it does not.
+class PromptCheck final : public km8::MessageBoxHost {
+ public:
+  explicit PromptCheck(const WatchedMailbox& mailbox) : mailbox_(mailbox) {}
+  long prescribed = 0;
+  long other = 0;
+
+  km8::MessageResult showMessage(const km8::Message& message) override {
+    const bool expected = message.text == km8::linkFailurePrompt().text && mailbox_.lastFailed &&
+                          mailbox_.lastState == km8::PollState::ReportStep;
+    if (expected) {
+      ++prescribed;
+    } else {
+      ++other;
+      std::fprintf(stderr, "soak: unexpected box \"%s\"\n", message.text.c_str());
+    }
+    return km8::MessageResult::Cancel;
+  }
+
+ private:
+  const WatchedMailbox& mailbox_;
 };
 
 long residentKiB() {
@@ -130,13 +182,17 @@ int main(int argc, char** argv) {
   km8::LinkWorker worker(settings, ports, host, timing);
   km8::test::MainWindowControls controls(nullptr);
   km8::test::FakeMainWindowHost window(nullptr);
-  km8::test::ScriptedMessageHost messages(nullptr);
-  km8::MainWindowLogic logic(worker, settings, controls.wiring(), window, messages,
+  WatchedMailbox mailbox(worker);
+  PromptCheck messages(mailbox);
+  km8::test::FakeSetpointReport report;
+  km8::MainWindowLogic logic(mailbox, settings, controls.wiring(), window, messages,
                              {[] {}, [] {},
                               [](int code) {
                                 std::fprintf(stderr, "soak: the station ended itself (%d)\n", code);
                                 std::_Exit(1);
                               }});
+  mailbox.logic = &logic;
+  logic.attachSetpointReport(report);
   if (!logic.initialise() || !worker.start()) return 1;
   worker.RequestReconfigure();
 
@@ -192,6 +248,12 @@ int main(int argc, char** argv) {
                    handled - start);
       return 1;
     }
+    // Now and then the user asks for the setpoint report: its requests are the ones
+    // whose failure must prompt.
+    if (!report.pending && (handled - start) % 40 == 0) {
+      report.steps.clear();
+      report.start();
+    }
     // Measured once the run has settled (buffers, the chart's ring).
     if (kibWarm == 0 && handled - start >= 50) {
       kibWarm = residentKiB();
@@ -218,6 +280,9 @@ int main(int argc, char** argv) {
   // A silent instrument blanks the display; once every fault is off, the display is
   // back within two poll passes (four current-values reads) after the one already on
   // the line.
+  while (report.pending) {  // the report in progress ends first
+    if (!step()) return 1;
+  }
   sim::FaultConfig silent;
   silent[sim::Fault::Silence] = 1.0;
   simulator.setFaults(silent);
@@ -240,17 +305,22 @@ int main(int argc, char** argv) {
   std::printf(
       "soak: %ld transactions in %.0f s, %llu faults injected (%s)\n"
       "soak: resident memory %ld KiB after warm-up, %ld KiB at the end; descriptors %ld, %ld\n"
-      "soak: display back %ld transactions after the faults stopped; prompts %zu\n",
+      "soak: display back %ld transactions after the faults stopped\n"
+      "soak: %ld link-failure prompts, one for each of the %ld failed report requests; %ld "
+      "other boxes\n",
       transactions, elapsed, static_cast<unsigned long long>(injected), perFault.c_str() + 1,
-      kibWarm, kibEnd, fdsWarm, fdsEnd, recovery, messages.shown.size());
+      kibWarm, kibEnd, fdsWarm, fdsEnd, recovery, messages.prescribed, mailbox.reportFailures,
+      messages.other);
 
   bool ok = true;
   auto fail = [&](const char* why) {
     std::fprintf(stderr, "soak: FAILED: %s\n", why);
     ok = false;
   };
-  if (!messages.shown.empty() || host.messages() != 0)
-    fail("a prompt the poll cycle does not prescribe for current-values reads");
+  if (messages.other != 0 || host.messages() != 0) fail("a box the poll cycle does not prescribe");
+  if (messages.prescribed != mailbox.reportFailures)
+    fail("a failed report request without its prompt");
+  if (rate > 0 && messages.prescribed == 0) fail("no feature request failed: nothing was checked");
   if (fdsEnd != fdsWarm) fail("descriptors grew");
   if (kibEnd - kibWarm > 2048) fail("resident memory grew by more than 2 MiB");
   if (!showsInstrument()) fail("the display was not back within two poll passes");
