@@ -95,6 +95,23 @@ TEST(StationReliability, SettingsThatCannotBeReadAreReportedBeforeTheWindowAndNe
   EXPECT_TRUE(std::filesystem::is_directory(path));
 }
 
+TEST(StationReliability, ASignalDuringTheStartUpNoticeEndsTheStartWithExitCodeZero) {
+  QTemporaryDir dir;
+  const std::string path = dir.filePath("km8.conf").toStdString();
+  ASSERT_TRUE(std::filesystem::create_directory(path));
+  SimulatedStation station(path);
+  station.messages.whileShown = [](const Message&) {
+    // The box's own loop would see the signal: a logout while the notice is up.
+    ::raise(SIGTERM);
+    QEventLoop().processEvents(QEventLoop::AllEvents, 1000);
+  };
+  EXPECT_FALSE(station.app->start());
+  EXPECT_EQ(station.app->exitCode(), 0);
+  EXPECT_EQ(station.app->mainWindow(), nullptr);
+  EXPECT_EQ(station.messages.shown.size(), 1u);
+  EXPECT_TRUE(std::filesystem::is_directory(path));
+}
+
 TEST(StationReliability, TermIntAndHupEndTheStationInOrderWithoutSaving) {
   for (const int signal : {SIGTERM, SIGINT, SIGHUP}) {
     SCOPED_TRACE(signal);

@@ -41,13 +41,27 @@ void StationApp::endProcessNow() {
 }
 
 bool StationApp::start() {
+  // A logout, a service stop or Ctrl-C ends the station as Enter does: the window ends
+  // without saving, then the worker stops and the port is released. Boxes open at that
+  // moment are closed first, as if cancelled; before the window exists, the start ends.
+  shutdownSignals_ = std::make_unique<ShutdownSignals>([this] {
+    while (QWidget* modal = QApplication::activeModalWidget()) {
+      if (modal == window_.get() || !modal->close()) break;
+    }
+    if (window_)
+      window_->logic().onOk();
+    else
+      stopRequested_ = true;
+  });
+
   AppSettings loaded;
   SetDefaultFileNames(loaded, ProgramFolder());
-  LoadSettings(loaded, *setup_.store);   // a first run keeps the defaults
+  LoadSettings(loaded, *setup_.store);  // a first run keeps the defaults
   // Settings that are there but cannot be read are not a first run: say so before the
   // main window opens (the store then refuses to replace them).
   if (const std::string why = setup_.store->unreadableReason(); !why.empty())
     messages().showMessage(SettingsUnreadableNotice(why));
+  if (stopRequested_) return false;      // exit code 0: nothing has started yet
   if (setup_.store->holdsPortPaths()) {  // on Windows the port names are the devices
     for (int i = 0; i < kPortCount; ++i) {
       ports_.setDevicePath(static_cast<unsigned>(i), loaded.PortPaths[i]);
@@ -78,17 +92,6 @@ bool StationApp::start() {
     s.SerialSetup.FrameLength = 20;
   });
   worker_->RequestReconfigure();
-
-  // A logout, a service stop or Ctrl-C ends the station as Enter does: the window ends
-  // without saving, then the worker stops and the port is released. Boxes open at that
-  // moment are closed first, as if cancelled.
-  shutdownSignals_ = std::make_unique<ShutdownSignals>([this] {
-    if (!window_) return;
-    while (QWidget* modal = QApplication::activeModalWidget()) {
-      if (modal == window_.get() || !modal->close()) break;
-    }
-    window_->logic().onOk();
-  });
 
   if (setup_.options.screenshotAfterSeconds >= 0) {
     snapshot_ = std::make_unique<WindowSnapshot>(

@@ -73,6 +73,7 @@ class StationApp {
   std::unique_ptr<ShutdownSignals> shutdownSignals_;
   int exitCode_ = 0;
   bool abandoned_ = false;
+  bool stopRequested_ = false;  // by a signal before the main window existed
 };
 
 }  // namespace km8
