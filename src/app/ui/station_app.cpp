@@ -56,17 +56,17 @@ bool StationApp::start() {
 
   AppSettings loaded;
   SetDefaultFileNames(loaded, ProgramFolder());
-  LoadSettings(loaded, *setup_.store);  // a first run keeps the defaults
-  // Settings that are there but cannot be read are not a first run: say so before the
-  // main window opens (the store then refuses to replace them).
-  if (const std::string why = setup_.store->unreadableReason(); !why.empty())
-    messages().showMessage(SettingsUnreadableNotice(why));
-  if (stopRequested_) return false;      // exit code 0: nothing has started yet
+  LoadSettings(loaded, *setup_.store);   // a first run keeps the defaults
   if (setup_.store->holdsPortPaths()) {  // on Windows the port names are the devices
     for (int i = 0; i < kPortCount; ++i) {
       ports_.setDevicePath(static_cast<unsigned>(i), loaded.PortPaths[i]);
     }
   }
+  // Settings that are there but cannot be read are not a first run: say so before the
+  // main window opens (the store then refuses to replace them).
+  if (const std::string why = setup_.store->unreadableReason(); !why.empty())
+    messages().showMessage(SettingsUnreadableNotice(why));
+  if (stopRequested_) return false;  // by a signal; exit code 0, nothing has started yet
   settings_.replace(std::move(loaded));
   if (setup_.options.simulate && !startSimulator()) return false;
 
