@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # The fault soak: the station's core with the real link worker against the simulator,
 # every line fault at 10 %. scripts/soak.sh [km8-soak options], e.g. --seconds 30 (the
-# test command's short run) or --transactions 10000 (the long run, about 35 minutes).
+# test command's short run) or --transactions 10000 (the long run, about 25 minutes).
 # Uses the native build (build/), building km8-soak there when missing.
 set -euo pipefail
 cd "$(dirname "$0")/.."
