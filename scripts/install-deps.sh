@@ -10,6 +10,7 @@ packages=(
   fontconfig fonts-dejavu-core
   xvfb xauth
   g++-mingw-w64-x86-64 wine wine64
+  clang-14 libclang-rt-14-dev ccache
 )
 
 missing=()

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds everything and runs the whole test suite:
-# the native build, the ThreadSanitizer build of the core, and the Windows build
-# of the core under wine. Exits non-zero on the first failure.
+# the native build, a short fault soak, the ThreadSanitizer build of the core, the
+# AddressSanitizer + UndefinedBehaviorSanitizer build of everything, short libFuzzer
+# runs, and the Windows build of the core under wine. Exits non-zero on the first failure.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -10,6 +11,9 @@ stage() { printf '\n=== %s (%s)\n' "$1" "$(date +%T)"; }
 
 stage "dependencies"
 scripts/install-deps.sh
+
+# Later runs on the same machine reuse what ccache kept (every build tree below).
+if command -v ccache >/dev/null; then export CMAKE_CXX_COMPILER_LAUNCHER=ccache; fi
 
 stage "native build"
 cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo -DKM8_BUILD_BENCH=ON >/dev/null
@@ -27,6 +31,21 @@ norandom=()
 if setarch "$(uname -m)" -R true 2>/dev/null; then norandom=(setarch "$(uname -m)" -R); fi
 TSAN_OPTIONS="halt_on_error=1 second_deadlock_stack=1" \
   "${norandom[@]}" ctest --test-dir build-tsan --output-on-failure -j "$jobs" --timeout 600
+
+stage "fault soak, 30 seconds"
+scripts/soak.sh --seconds 30
+
+stage "AddressSanitizer + UndefinedBehaviorSanitizer build and tests (everything)"
+cmake -S . -B build-asan -DCMAKE_BUILD_TYPE=RelWithDebInfo -DKM8_ASAN=ON -DKM8_BUILD_BENCH=OFF \
+  >/dev/null
+cmake --build build-asan -j "$jobs"
+ASAN_OPTIONS="detect_leaks=1 halt_on_error=1 abort_on_error=1" \
+  LSAN_OPTIONS="suppressions=$PWD/scripts/lsan.supp print_suppressions=0" \
+  UBSAN_OPTIONS="halt_on_error=1 print_stacktrace=1" \
+  ctest --test-dir build-asan --output-on-failure -j "$jobs" --timeout 600
+
+stage "libFuzzer, short runs"
+scripts/fuzz.sh 10
 
 if [[ -x scripts/windows-tests.sh ]]; then
   stage "Windows build and tests under wine"

@@ -46,42 +46,52 @@ std::vector<std::string> valueNames(bool withPorts) {
   return names;
 }
 
-const StoredValue* find(const StoredValues& values, const std::string& name) {
-  const auto it = values.find(name);
-  return it == values.end() ? nullptr : &it->second;
+using Layers = std::vector<StoredValues>;
+
+// The value of the first layer where `name` is well formed: a value of the wrong type or
+// size in one layer does not hide a good one below it.
+template <class WellFormed>
+const StoredValue* find(const Layers& layers, const std::string& name, WellFormed wellFormed) {
+  for (const StoredValues& values : layers) {
+    const auto it = values.find(name);
+    if (it != values.end() && wellFormed(it->second)) return &it->second;
+  }
+  return nullptr;
 }
 
-bool fitsText(const StoredValue* v) {
-  return v && v->type == ValueType::String && v->data.size() <= kFileNameLimit;
+bool fitsText(const StoredValue& v) {
+  return v.type == ValueType::String && v.data.size() <= kFileNameLimit;
 }
+bool isDword(const StoredValue& v) { return v.asDword().has_value(); }
+bool isSerialBlock(const StoredValue& v) {
+  return v.type == ValueType::Binary && v.data.size() == SerialSetup::kBytes;
+}
+bool isPortPath(const StoredValue& v) { return fitsText(v) && !v.data.empty(); }
 
 }  // namespace
 
 int LoadSettings(AppSettings& settings, SettingsStore& store) {
   const bool withPorts = store.holdsPortPaths();
-  const auto values = store.read(valueNames(withPorts));
-  if (!values) return 0;
+  const auto layers = store.readLayers(valueNames(withPorts));
+  if (!layers) return 0;
 
   // Only a whole block counts: a shorter one would leave a mix of old and new fields.
-  if (const StoredValue* v = find(*values, kSerialSetupName);
-      v && v->type == ValueType::Binary && v->data.size() == SerialSetup::kBytes) {
+  if (const StoredValue* v = find(*layers, kSerialSetupName, isSerialBlock)) {
     SerialSetup::Bytes bytes{};
     std::copy(v->data.begin(), v->data.end(), bytes.begin());
     settings.SerialSetup = SerialSetup::fromBytes(bytes);
   }
   forEachDword(settings, [&](const char* name, auto& field) {
-    const StoredValue* v = find(*values, name);
-    if (!v) return;
-    if (const auto dword = v->asDword())
-      field = static_cast<std::remove_reference_t<decltype(field)>>(*dword);
+    if (const StoredValue* v = find(*layers, name, isDword))
+      field = static_cast<std::remove_reference_t<decltype(field)>>(*v->asDword());
   });
   forEachFileName(settings, [&](const char* name, std::string& field) {
-    if (const StoredValue* v = find(*values, name); fitsText(v)) field = v->asText();
+    if (const StoredValue* v = find(*layers, name, fitsText)) field = v->asText();
   });
   if (withPorts) {
     for (int i = 0; i < kPortCount; ++i) {
-      const StoredValue* v = find(*values, portName(i));
-      if (fitsText(v) && !v->data.empty()) settings.PortPaths[i] = v->asText();
+      if (const StoredValue* v = find(*layers, portName(i), isPortPath))
+        settings.PortPaths[i] = v->asText();
     }
   }
   return 1;
@@ -105,6 +115,12 @@ int SaveSettings(const AppSettings& settings, SettingsStore& store, MessageBoxHo
   messages.showMessage(
       {.text = kSaveFailedText, .caption = kSettingsCaption, .icon = MessageIcon::Error});
   return 0;
+}
+
+Message SettingsUnreadableNotice(const std::string& reason) {
+  return {.text = std::string(kLoadFailedText) + "\n" + reason,
+          .caption = kSettingsCaption,
+          .icon = MessageIcon::Warning};
 }
 
 }  // namespace km8

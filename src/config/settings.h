@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstddef>
+#include <string>
 
 #include "app/message_box.h"
 #include "config/app_settings.h"
@@ -17,6 +18,9 @@ inline constexpr std::size_t kFileNameLimit = 525;
 inline constexpr char kSettingsCaption[] = "KM410-8";
 inline constexpr char kSaveFailedText[] = "Неможливо зберегти конфігурацію";
 
+inline constexpr char kLoadFailedText[] =
+    "Неможливо прочитати конфігурацію; вона не буде перезаписана:";
+
 // Replaces each setting whose stored value is well formed; everything else keeps its
 // current value. Returns non-zero when the store could be opened (zero, silently, on a
 // first run).
@@ -25,5 +29,9 @@ int LoadSettings(AppSettings& settings, SettingsStore& store);
 // Writes the whole set. When the store cannot be written, tells the user through
 // `messages` and returns zero; the settings in memory stay in force either way.
 int SaveSettings(const AppSettings& settings, SettingsStore& store, MessageBoxHost& messages);
+
+// The start-up notice for a store that is there but cannot be read (`reason` from
+// SettingsStore::unreadableReason): which file and why.
+Message SettingsUnreadableNotice(const std::string& reason);
 
 }  // namespace km8

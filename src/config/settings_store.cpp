@@ -30,6 +30,13 @@ std::optional<std::uint32_t> StoredValue::asDword() const {
   return v;
 }
 
+std::optional<std::vector<StoredValues>> SettingsStore::readLayers(
+    std::span<const std::string> names) {
+  auto values = read(names);
+  if (!values) return std::nullopt;
+  return std::vector<StoredValues>{std::move(*values)};
+}
+
 bool ValueNameLess::operator()(std::string_view a, std::string_view b) const {
   return std::lexicographical_compare(a.begin(), a.end(), b.begin(), b.end(), [](char x, char y) {
     return static_cast<unsigned char>(lowerAscii(x)) < static_cast<unsigned char>(lowerAscii(y));

@@ -57,6 +57,16 @@ class SettingsStore {
   // for writing, or the values could not be made durable.
   virtual bool write(std::span<const NamedValue> values) = 0;
 
+  // The values among `names` in layers, first layer first: loading takes each setting
+  // from the first layer where it is well formed (the registry's user key, then the
+  // machine's). nullopt as for read().
+  virtual std::optional<std::vector<StoredValues>> readLayers(std::span<const std::string> names);
+
+  // Why the last read found the store present but unreadable (the file and the system's
+  // reason); empty when it was readable or absent. Such a store refuses every write, so
+  // that defaults never replace settings that could not be read.
+  virtual std::string unreadableReason() const { return {}; }
+
   // Whether the store also keeps the device paths of COM1..COM9 (POSIX only: on
   // Windows the port names are the devices).
   virtual bool holdsPortPaths() const { return false; }

@@ -7,7 +7,9 @@
 #include <cerrno>
 #include <climits>
 #include <cstdlib>
+#include <cstring>
 #include <memory>
+#include <optional>
 #include <utility>
 
 #include "config/home_folder.h"
@@ -46,13 +48,37 @@ bool writeAll(int fd, const std::string& text) {
   return true;
 }
 
-// A settings file that is a symbolic link (kept with other dot files, say) is replaced
-// at its target, so that the link survives the save.
-std::string replaceTarget(const std::string& path) {
-  struct stat st {};
-  if (::lstat(path.c_str(), &st) != 0 || !S_ISLNK(st.st_mode)) return path;
-  std::unique_ptr<char, decltype(&std::free)> real(::realpath(path.c_str(), nullptr), &std::free);
-  return real ? std::string(real.get()) : path;
+// Where a save puts the file: `path` itself, or the end of its chain of symbolic links,
+// so that a link (kept with other dot files, say) survives the save; a dangling link's
+// target is created. nullopt for a loop or an over-long chain of links, anything that
+// is not a regular file, a file this process cannot read, or a path it cannot look at.
+std::optional<std::string> replaceTarget(const std::string& path) {
+  std::string target = path;
+  for (int hops = 0; hops < 40; ++hops) {
+    struct stat st {};
+    if (::lstat(target.c_str(), &st) != 0) {
+      if (errno == ENOENT) return target;
+      return std::nullopt;
+    }
+    if (S_ISREG(st.st_mode)) {
+      // One that cannot be read is somebody's settings all the same.
+      const int fd = ::open(target.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+      if (fd < 0) return std::nullopt;
+      ::close(fd);
+      return target;
+    }
+    if (!S_ISLNK(st.st_mode)) return std::nullopt;
+    std::string link(static_cast<std::size_t>(PATH_MAX), '\0');
+    const ssize_t n = ::readlink(target.c_str(), link.data(), link.size());
+    if (n <= 0 || static_cast<std::size_t>(n) >= link.size()) return std::nullopt;
+    link.resize(static_cast<std::size_t>(n));
+    target = link.front() == '/' ? link : folderOf(target) + "/" + link;
+  }
+  return std::nullopt;
+}
+
+std::string systemReason(const std::string& path, int error) {
+  return path + ": " + std::strerror(error);
 }
 
 }  // namespace
@@ -61,10 +87,16 @@ FileSettingsStore::FileSettingsStore(std::string path) : path_(std::move(path)) 
 
 std::optional<StoredValues> FileSettingsStore::read(std::span<const std::string> names) {
   // Non-blocking so that a path pointing at a FIFO cannot hang the start-up.
+  unreadable_.clear();
   const int fd = ::open(path_.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
-  if (fd < 0) return std::nullopt;
+  if (fd < 0) {
+    // Only a missing file (or a link to one) is a first run.
+    if (errno != ENOENT) unreadable_ = systemReason(path_, errno);
+    return std::nullopt;
+  }
   struct stat st {};
   if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+    unreadable_ = path_ + ": not a regular file";
     ::close(fd);
     return std::nullopt;
   }
@@ -74,6 +106,7 @@ std::optional<StoredValues> FileSettingsStore::read(std::span<const std::string>
     const ssize_t n = ::read(fd, buffer, sizeof buffer);
     if (n < 0 && errno == EINTR) continue;
     if (n < 0) {
+      unreadable_ = systemReason(path_, errno);
       ::close(fd);
       return std::nullopt;
     }
@@ -91,8 +124,11 @@ std::optional<StoredValues> FileSettingsStore::read(std::span<const std::string>
 }
 
 bool FileSettingsStore::write(std::span<const NamedValue> values) {
+  if (!unreadable_.empty()) return false;
+  const std::optional<std::string> resolved = replaceTarget(path_);
+  if (!resolved) return false;
+  const std::string& target = *resolved;
   const std::string text = FormatSettingsFile(values);
-  const std::string target = replaceTarget(path_);
   const std::string folder = folderOf(target);
   if (!makeFolders(folder)) return false;
 

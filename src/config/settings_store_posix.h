@@ -16,15 +16,21 @@ class FileSettingsStore : public SettingsStore {
 
   const std::string& path() const { return path_; }
 
-  // nullopt when the file is missing, unreadable or not a regular file.
+  // nullopt when the file is missing (silently), or unreadable or not a regular file
+  // (then unreadableReason() says why).
   std::optional<StoredValues> read(std::span<const std::string> names) override;
   // Creates the folder when missing, writes a temporary file beside the old one, syncs
   // it and renames it over the old one: the old file stays whole when anything fails.
+  // A symbolic link is kept and its target replaced (created when dangling). Refuses a
+  // file the last read could not read, one this process cannot read, and anything
+  // that is not a regular file (a FIFO, a device, a folder, a loop of links).
   bool write(std::span<const NamedValue> values) override;
+  std::string unreadableReason() const override { return unreadable_; }
   bool holdsPortPaths() const override { return true; }
 
  private:
   std::string path_;
+  std::string unreadable_;
 };
 
 // $XDG_CONFIG_HOME/km8/km8.conf, or ~/.config/km8/km8.conf when XDG_CONFIG_HOME is

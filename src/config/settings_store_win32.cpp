@@ -87,21 +87,31 @@ RegistrySettingsStore::RegistrySettingsStore(std::string keyPath, RegistryRoots 
     : keyPath_(std::move(keyPath)), roots_(roots) {}
 
 std::optional<StoredValues> RegistrySettingsStore::read(std::span<const std::string> names) {
+  auto layers = readLayers(names);
+  if (!layers) return std::nullopt;
+  StoredValues values;
+  for (StoredValues& layer : *layers) values.merge(layer);  // keeps the first layer's value
+  return values;
+}
+
+std::optional<std::vector<StoredValues>> RegistrySettingsStore::readLayers(
+    std::span<const std::string> names) {
   // Reading needs no write access: an ordinary user may read the machine's key.
   const HKEY machine = openKey(roots_.machine, keyPath_, KEY_QUERY_VALUE);
   const HKEY user = openKey(roots_.user, keyPath_, KEY_QUERY_VALUE);
   if (!machine && !user) return std::nullopt;
 
-  StoredValues values;
-  for (const std::string& name : names) {
-    std::optional<StoredValue> value;
-    if (user) value = queryValue(user, name);
-    if (!value && machine) value = queryValue(machine, name);
-    if (value) values.insert_or_assign(name, std::move(*value));
+  std::vector<StoredValues> layers;
+  for (const HKEY key : {user, machine}) {
+    if (!key) continue;
+    StoredValues& values = layers.emplace_back();
+    for (const std::string& name : names) {
+      if (auto value = queryValue(key, name)) values.insert_or_assign(name, std::move(*value));
+    }
   }
   closeKey(machine);
   closeKey(user);
-  return values;
+  return layers;
 }
 
 bool RegistrySettingsStore::write(std::span<const NamedValue> values) {

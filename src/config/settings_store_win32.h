@@ -11,6 +11,7 @@
 #include <windows.h>
 
 #include <string>
+#include <vector>
 
 #include "config/settings_store.h"
 
@@ -30,6 +31,9 @@ class RegistrySettingsStore : public SettingsStore {
   // A value under the user's key wins over the machine's. nullopt when neither key
   // can be opened.
   std::optional<StoredValues> read(std::span<const std::string> names) override;
+  // The user's values, then the machine's: a user value of the wrong type or size does
+  // not hide a good machine value.
+  std::optional<std::vector<StoredValues>> readLayers(std::span<const std::string> names) override;
   // Writes the machine's key, or the user's when the machine's cannot be created or
   // opened for writing. False only when neither can.
   bool write(std::span<const NamedValue> values) override;

@@ -24,7 +24,9 @@ class SerialPort {
   int Open(const SerialSetup& setup);
 
   // Writes the whole buffer within the total time-out. On a closed port waits 20 ms,
-  // sets written to 0 and fails.
+  // sets written to 0 and fails. A port whose device went away while it was open
+  // (POSIX: hang-up, I/O error, no such device) is first opened again with the same
+  // setup, at most once a second, silently.
   int Write(const std::uint8_t* data, std::uint32_t length, std::uint32_t& written);
 
   // One read of at most the read length into buffer (which must hold that many
@@ -48,6 +50,8 @@ class SerialPort {
 
  private:
   struct Backend;  // the platform's handle and read state
+
+  void lose();  // closes a port whose device has gone, to be looked for again
 
   const PortMap& ports_;
   std::uint32_t readLength_ = 0;

@@ -25,6 +25,9 @@ namespace {
 // Reads and writes on a closed port wait this long, so that a worker polling a
 // missing port does not spin.
 constexpr auto kClosedPortDelay = std::chrono::milliseconds(20);
+// A device that has gone (an unplugged adapter) is looked for again this often, on the
+// next write, so that polling resumes soon after it is back.
+constexpr auto kVanishedRetry = std::chrono::seconds(1);
 
 // Errors after which the descriptor is dead: the tty was hung up (an unplugged USB
 // adapter, the far end of a pseudo-terminal gone) or is no longer there.
@@ -69,6 +72,11 @@ struct SerialPort::Backend {
   // Line error count of the driver at the last look, where the driver keeps one.
   std::optional<std::uint64_t> errorCount;
   std::array<std::uint8_t, 256> raw{};
+  // Set when the device went away under an open port: the setup it was opened with and
+  // when it was last looked for.
+  bool vanished = false;
+  SerialSetup setup;
+  ReadClock::time_point lastLook{};
 
   std::optional<ReadClock::time_point> deadlineFrom(ReadClock::time_point start) const {
     if (totalMs == 0) return std::nullopt;
@@ -85,6 +93,7 @@ bool SerialPort::isOpen() const { return backend_->fd >= 0; }
 
 int SerialPort::Open(const SerialSetup& setup) {
   Close();
+  backend_->setup = setup;
   if (setup.BaudRate == 0 || setup.PortIndex >= kPortCount) return 0;
   const std::string path = ports_.devicePath(setup.PortIndex);
   if (path.empty()) return 0;
@@ -139,6 +148,7 @@ int SerialPort::Open(const SerialSetup& setup) {
 
 void SerialPort::Close() {
   Backend& b = *backend_;
+  b.vanished = false;
   if (b.fd >= 0) {
     (void)::ioctl(b.fd, TIOCNXCL);
     ::close(b.fd);  // also releases the lock
@@ -146,6 +156,12 @@ void SerialPort::Close() {
   }
   b.marks.reset();
   b.errorCount.reset();
+}
+
+void SerialPort::lose() {
+  Close();
+  backend_->vanished = true;
+  backend_->lastLook = ReadClock::now();
 }
 
 void SerialPort::discardInput() {
@@ -159,6 +175,14 @@ void SerialPort::discardInput() {
 int SerialPort::Write(const std::uint8_t* data, std::uint32_t length, std::uint32_t& written) {
   written = 0;
   Backend& b = *backend_;
+  if (b.fd < 0 && b.vanished && ReadClock::now() - b.lastLook >= kVanishedRetry) {
+    // Silently, like the worker's own reopening: the user was not told it went either.
+    const SerialSetup setup = b.setup;
+    if (!Open(setup)) {
+      b.vanished = true;
+      b.lastLook = ReadClock::now();
+    }
+  }
   if (b.fd < 0) {
     std::this_thread::sleep_for(kClosedPortDelay);
     return 0;
@@ -172,7 +196,7 @@ int SerialPort::Write(const std::uint8_t* data, std::uint32_t length, std::uint3
     }
     if (n < 0 && errno == EINTR) continue;
     if (n < 0 && errno != EAGAIN && errno != EWOULDBLOCK) {
-      if (deviceGone(errno)) Close();
+      if (deviceGone(errno)) lose();
       return 0;
     }
     // The output buffer is full: wait for room until the write time-out.
@@ -181,7 +205,7 @@ int SerialPort::Write(const std::uint8_t* data, std::uint32_t length, std::uint3
     pollfd p{b.fd, POLLOUT, 0};
     const int r = ::poll(&p, 1, wait);
     if (r > 0 && (p.revents & (POLLHUP | POLLERR | POLLNVAL))) {
-      Close();
+      lose();
       return 0;
     }
   }
@@ -236,7 +260,7 @@ int SerialPort::Read(std::uint8_t* buffer, std::uint32_t& received) {
       continue;
     }
     if (p.revents & (POLLHUP | POLLERR | POLLNVAL)) {
-      Close();  // the device has gone; the received bytes stay with the caller
+      lose();  // the device has gone; the received bytes stay with the caller
       return 0;
     }
 
@@ -256,7 +280,7 @@ int SerialPort::Read(std::uint8_t* buffer, std::uint32_t& received) {
     }
     if (n < 0 && (errno == EINTR || errno == EAGAIN || errno == EWOULDBLOCK)) continue;
     // End of file on a tty means it was hung up.
-    if (n == 0 || deviceGone(errno)) Close();
+    if (n == 0 || deviceGone(errno)) lose();
     return 0;
   }
 

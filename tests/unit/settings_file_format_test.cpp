@@ -109,7 +109,8 @@ TEST(SettingsFileFormat, RejectsMalformedLines) {
 
 TEST(SettingsFileFormat, JunkAroundGoodLinesIsSkipped) {
   std::string text = "DeviceID = dword:12\n";
-  text += std::string("\0\0\0\xFF\xFE garbage = \x80\n", 21);
+  constexpr char kJunk[] = "\0\0\0\xFF\xFE garbage = \x80\n";
+  text += std::string(kJunk, sizeof kJunk - 1);  // with the zero bytes, not past the end
   text += std::string(5000, 'x') + "\n";
   text += "PollDelay = dword:99999999999999999999999\n";
   text += "ArcNum = binary:zz\n";

@@ -1,11 +1,17 @@
+#include <grp.h>
 #include <gtest/gtest.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
+#include <sys/sysmacros.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <csignal>
+#include <cstdio>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -142,12 +148,109 @@ TEST_F(SettingsFile, HandEditedFileLoadsWhatIsWellFormed) {
   EXPECT_EQ(s.SerialSetup, SerialSetup{});
 }
 
-TEST_F(SettingsFile, PathThatIsNotAFileLoadsNothing) {
-  fs::create_directory(at("km8.conf"));
+// Runs `check` without root's privileges (as "nobody" in a child process when this
+// runs as root, as CI does): root reads a file of mode 000 all the same.
+bool runUnprivileged(const std::function<bool()>& check) {
+  if (::geteuid() != 0) return check();
+  const pid_t child = ::fork();
+  if (child == 0) {
+    if (::setgroups(0, nullptr) != 0 || ::setgid(65534) != 0 || ::setuid(65534) != 0) ::_exit(2);
+    ::_exit(check() ? 0 : 1);
+  }
+  int status = 0;
+  return child > 0 && ::waitpid(child, &status, 0) == child && WIFEXITED(status) &&
+         WEXITSTATUS(status) == 0;
+}
+
+TEST_F(SettingsFile, AFileThatCannotBeReadIsReportedAndNeverReplaced) {
+  const std::string path = at("km8.conf");
+  {
+    FileSettingsStore store(path);
+    RecordingMessageHost messages;
+    ASSERT_NE(SaveSettings(ChangedSettings(), store, messages), 0);
+  }
+  const std::string before = readFile(path);
+  ASSERT_EQ(::chmod(path.c_str(), 0), 0);
+  ASSERT_EQ(::chmod(dir_.c_str(), 0777), 0);  // a replacement could be made here
+
+  EXPECT_TRUE(runUnprivileged([&] {
+    FileSettingsStore store(path);
+    AppSettings s;
+    RecordingMessageHost messages;
+    const bool loaded = LoadSettings(s, store) != 0;
+    const bool reported = store.unreadableReason() == path + ": " + std::strerror(EACCES);
+    const bool refused = SaveSettings(s, store, messages) == 0 && messages.shown.size() == 1 &&
+                         messages.shown[0].text == kSaveFailedText;
+    // A store that never read refuses as well: the file is somebody's settings.
+    FileSettingsStore fresh(path);
+    const bool freshRefused = !fresh.write(std::vector<NamedValue>{});
+    return !loaded && s == AppSettings{} && reported && refused && freshRefused;
+  }));
+  ASSERT_EQ(::chmod(path.c_str(), 0600), 0);
+  EXPECT_EQ(readFile(path), before);
+  EXPECT_EQ(folderEntries(), std::vector<std::string>{"km8.conf"});
+}
+
+TEST_F(SettingsFile, SpecialFilesAreReportedAndNeverReplaced) {
+  const std::string path = at("km8.conf");
+  struct Case {
+    const char* what;
+    std::function<bool()> make;  // false: cannot be made here
+    fs::file_type kept;
+  };
+  const std::vector<Case> cases = {
+      {"a folder", [&] { return fs::create_directory(path); }, fs::file_type::directory},
+      {"a FIFO", [&] { return ::mkfifo(path.c_str(), 0600) == 0; }, fs::file_type::fifo},
+      {"a device node", [&] { return ::mknod(path.c_str(), S_IFCHR | 0600, ::makedev(1, 3)) == 0; },
+       fs::file_type::character},
+      {"a link to a FIFO",
+       [&] {
+         return ::mkfifo(at("fifo").c_str(), 0600) == 0 && ::symlink("fifo", path.c_str()) == 0;
+       },
+       fs::file_type::symlink},
+      {"a loop of links",
+       [&] {
+         return ::symlink("loop", path.c_str()) == 0 &&
+                ::symlink("km8.conf", at("loop").c_str()) == 0;
+       },
+       fs::file_type::symlink},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    for (const auto& entry : fs::directory_iterator(dir_)) fs::remove_all(entry.path());
+    if (!c.make()) {
+      std::printf("skipped %s: cannot make one here\n", c.what);
+      continue;
+    }
+    const std::vector<std::string> entries = folderEntries();
+
+    FileSettingsStore reader(path);
+    AppSettings s;
+    EXPECT_EQ(LoadSettings(s, reader), 0);
+    EXPECT_EQ(reader.unreadableReason().rfind(path + ": ", 0), 0u) << reader.unreadableReason();
+
+    FileSettingsStore writer(path);  // never read: the save alone must refuse
+    RecordingMessageHost messages;
+    EXPECT_EQ(SaveSettings(ChangedSettings(), writer, messages), 0);
+    EXPECT_EQ(messages.shown.size(), 1u);
+    EXPECT_EQ(fs::symlink_status(path).type(), c.kept);
+    EXPECT_EQ(folderEntries(), entries);
+  }
+}
+
+TEST_F(SettingsFile, ADanglingLinkGetsItsTargetCreatedAndIsKept) {
+  fs::create_symlink("dotfiles/km8/real.conf", at("km8.conf"));
   FileSettingsStore store(at("km8.conf"));
   AppSettings s;
   EXPECT_EQ(LoadSettings(s, store), 0);
-  EXPECT_EQ(s, AppSettings{});
+  EXPECT_EQ(store.unreadableReason(), "") << "a dangling link is a first run";
+  RecordingMessageHost messages;
+  ASSERT_NE(SaveSettings(ChangedSettings(), store, messages), 0);
+  EXPECT_TRUE(fs::is_symlink(at("km8.conf")));
+  EXPECT_TRUE(fs::is_regular_file(fs::symlink_status(at("dotfiles/km8/real.conf"))));
+  AppSettings loaded;
+  ASSERT_NE(LoadSettings(loaded, store), 0);
+  EXPECT_EQ(loaded, ChangedSettings());
 }
 
 TEST_F(SettingsFile, WriteCutShortKeepsTheOldFile) {

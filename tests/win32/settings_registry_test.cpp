@@ -274,6 +274,30 @@ TEST_F(Registry, UserKeyTakesTheSaveWhenTheMachineKeyIsRefused) {
   EXPECT_EQ(userOnly.DeviceID, 247);
 }
 
+TEST_F(Registry, AUserValueOfTheWrongTypeOrSizeFallsThroughToTheMachines) {
+  setDword(HKEY_LOCAL_MACHINE, "DeviceID", 5);
+  setText(HKEY_CURRENT_USER, "DeviceID", "7");
+  setDword(HKEY_LOCAL_MACHINE, "PollDelay", 300);
+  setRaw(HKEY_CURRENT_USER, "PollDelay", REG_BINARY, "\x01\x02\x03\x04", 4);
+  const std::uint8_t shortBlock[8] = {};
+  const std::uint8_t machineBlock[16] = {4, 0, 8, 0, 0x80, 0x25, 0, 0, 0, 0, 0, 0, 20, 0, 0, 0};
+  setRaw(HKEY_LOCAL_MACHINE, "RS232Setup", REG_BINARY, machineBlock, sizeof machineBlock);
+  setRaw(HKEY_CURRENT_USER, "RS232Setup", REG_BINARY, shortBlock, sizeof shortBlock);
+  setText(HKEY_LOCAL_MACHINE, "TextFileName", "C:\\m.txt");
+  setDword(HKEY_CURRENT_USER, "TextFileName", 1);
+  setDword(HKEY_CURRENT_USER, "ArcNum", 250);  // a good user value still wins
+  setDword(HKEY_LOCAL_MACHINE, "ArcNum", 60);
+
+  AppSettings s;
+  ASSERT_NE(LoadSettings(s, store_), 0);
+  EXPECT_EQ(s.DeviceID, 5);
+  EXPECT_EQ(s.PollDelay, 300);
+  EXPECT_EQ(s.SerialSetup.PortIndex, 4);
+  EXPECT_EQ(s.SerialSetup.BaudRate, 9600u);
+  EXPECT_EQ(s.TextFileName, "C:\\m.txt");
+  EXPECT_EQ(s.ArcNum, 250);
+}
+
 TEST_F(Registry, SaveToTheMachineKeyAlsoRefreshesAnEarlierUserKey) {
   setDword(HKEY_CURRENT_USER, "DeviceID", 9);
   const AppSettings s = changedAscii();

@@ -1,9 +1,11 @@
 #include "app/ui/station_app.h"
 
+#include <QApplication>
 #include <QCoreApplication>
 #include <cstdio>
 #include <cstdlib>
 
+#include "app/ui/shutdown_signals.h"
 #include "app/ui/window_snapshot.h"
 #include "config/program_folder.h"
 #include "config/settings.h"
@@ -42,6 +44,19 @@ void StationApp::endProcessNow() {
 }
 
 bool StationApp::start() {
+  // A logout, a service stop or Ctrl-C ends the station as Enter does: the window ends
+  // without saving, then the worker stops and the port is released. Boxes open at that
+  // moment are closed first, as if cancelled; before the window exists, the start ends.
+  shutdownSignals_ = std::make_unique<ShutdownSignals>([this] {
+    while (QWidget* modal = QApplication::activeModalWidget()) {
+      if (modal == window_.get() || !modal->close()) break;
+    }
+    if (window_)
+      window_->logic().onOk();
+    else
+      stopRequested_ = true;
+  });
+
   AppSettings loaded;
   SetDefaultFileNames(loaded, ProgramFolder());
   LoadSettings(loaded, *setup_.store);   // a first run keeps the defaults
@@ -50,6 +65,11 @@ bool StationApp::start() {
       ports_.setDevicePath(static_cast<unsigned>(i), loaded.PortPaths[i]);
     }
   }
+  // Settings that are there but cannot be read are not a first run: say so before the
+  // main window opens (the store then refuses to replace them).
+  if (const std::string why = setup_.store->unreadableReason(); !why.empty())
+    messages().showMessage(SettingsUnreadableNotice(why));
+  if (stopRequested_) return false;  // by a signal; exit code 0, nothing has started yet
   settings_.replace(std::move(loaded));
   if (setup_.options.simulate && !startSimulator()) return false;
 
@@ -138,6 +158,7 @@ bool StationApp::shutdown() {
   if (abandoned_) return false;
   if (!worker_) return true;
   snapshot_.reset();
+  shutdownSignals_.reset();
   // Nobody is left to answer the worker's boxes; do not let one hold the wait up.
   linkHost_.beginShutdown();
   worker_->Stop();

@@ -20,6 +20,7 @@ namespace km8 {
 
 class LinkWorker;
 class MainWindow;
+class ShutdownSignals;
 class WindowSnapshot;
 
 class StationApp {
@@ -71,8 +72,10 @@ class StationApp {
   std::unique_ptr<LinkWorker> worker_;
   std::unique_ptr<MainWindow> window_;
   std::unique_ptr<WindowSnapshot> snapshot_;
+  std::unique_ptr<ShutdownSignals> shutdownSignals_;
   int exitCode_ = 0;
   bool abandoned_ = false;
+  bool stopRequested_ = false;  // by a signal before the main window existed
 };
 
 }  // namespace km8

@@ -1,0 +1,49 @@
+#ifndef WIN32_LEAN_AND_MEAN
+#define WIN32_LEAN_AND_MEAN
+#endif
+#include <windows.h>
+
+#include <QMetaObject>
+#include <atomic>
+
+#include "app/ui/shutdown_signals.h"
+
+namespace km8 {
+namespace {
+
+std::atomic<ShutdownSignals*> gInstance{nullptr};
+
+// Runs on a thread of its own that Windows starts for the console event: hand the
+// request to the Qt thread.
+BOOL WINAPI onConsoleEvent(DWORD event) {
+  if (event != CTRL_C_EVENT && event != CTRL_BREAK_EVENT) return FALSE;
+  ShutdownSignals* instance = gInstance.load();
+  if (!instance) return FALSE;
+  QMetaObject::invokeMethod(instance, "deliver", Qt::QueuedConnection);
+  return TRUE;
+}
+
+}  // namespace
+
+struct ShutdownSignals::Platform {
+  bool installed = false;
+};
+
+ShutdownSignals::ShutdownSignals(std::function<void()> onRequest)
+    : onRequest_(std::move(onRequest)), platform_(std::make_unique<Platform>()) {
+  gInstance = this;
+  platform_->installed = SetConsoleCtrlHandler(onConsoleEvent, TRUE) != 0;
+}
+
+ShutdownSignals::~ShutdownSignals() {
+  if (platform_->installed) SetConsoleCtrlHandler(onConsoleEvent, FALSE);
+  gInstance = nullptr;
+}
+
+bool ShutdownSignals::active() const { return platform_->installed; }
+
+void ShutdownSignals::deliver() {
+  if (onRequest_) onRequest_();
+}
+
+}  // namespace km8
