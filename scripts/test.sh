@@ -13,7 +13,10 @@ stage "dependencies"
 scripts/install-deps.sh
 
 # Later runs on the same machine reuse what ccache kept (every build tree below).
-if command -v ccache >/dev/null; then export CMAKE_CXX_COMPILER_LAUNCHER=ccache; fi
+# Paths are taken relative to the checkout, so a fresh clone in another folder hits too.
+if command -v ccache >/dev/null; then
+  export CMAKE_CXX_COMPILER_LAUNCHER=ccache CCACHE_BASEDIR="$PWD" CCACHE_NOHASHDIR=1
+fi
 
 stage "native build"
 cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo -DKM8_BUILD_BENCH=ON >/dev/null
