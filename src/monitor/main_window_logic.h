@@ -46,7 +46,7 @@ class NullFeatureWindows final : public FeatureWindows {
 struct MainWindowCallbacks {
   std::function<void()> publishWindowHandle;  // once, on the first timer tick
   std::function<void()> saveSettings;
-  std::function<void(int exitCode)> endProcess;  // the station does not come back from it
+  std::function<void(int exitCode)> endProcess;   // the station does not come back from it
   std::function<void()> requestReconfigure = {};  // the link worker reopens the port
 };
 

@@ -31,7 +31,7 @@ enum ControlFlags : unsigned {
   kHidden = 1u << 0,
   kGroupStart = 1u << 1,  // first control of a radio group (group and tab stop)
   kCentered = 1u << 2,
-  kReadOnly = 1u << 3,  // multi-line edits: the text can be selected and copied, not changed
+  kReadOnly = 1u << 3,    // multi-line edits: the text can be selected and copied, not changed
   kDigitsOnly = 1u << 4,  // an edit that takes decimal digits only
 };
 

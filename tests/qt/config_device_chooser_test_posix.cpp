@@ -8,9 +8,9 @@
 #include <QFile>
 #include <QLabel>
 #include <QPushButton>
+#include <QTableView>
 #include <QTemporaryDir>
 #include <QTimer>
-#include <QTableView>
 #include <functional>
 
 #include "config/settings.h"
@@ -71,7 +71,8 @@ TEST(ConfigDialogView, TheChosenDeviceBecomesThePortsMappingAndIsSaved) {
       QTableView* list = chooser.list();
       const QAbstractItemModel* model = list->model();
       for (int i = 0; i < model->rowCount(); ++i) {
-        listed << model->index(i, 0).data().toString() + " | " + model->index(i, 1).data().toString();
+        listed << model->index(i, 0).data().toString() + " | " +
+                      model->index(i, 1).data().toString();
       }
       hint = chooser.controls().controlAs<QLabel>(kDeviceHintId)->text();
       EXPECT_EQ(chooser.windowTitle(), "Пристрій порту COM3");

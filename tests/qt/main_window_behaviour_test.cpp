@@ -10,10 +10,10 @@
 #include <QTimer>
 #include <filesystem>
 
-#include "controls/ui/round_led_widget.h"
-#include "controls/ui/seven_segment_widget.h"
 #include "config/settings.h"
 #include "config/settings_store_posix.h"
+#include "controls/ui/round_led_widget.h"
+#include "controls/ui/seven_segment_widget.h"
 #include "monitor/ui/main_window.h"
 #include "support/fake_link_mailbox.h"
 #include "support/scripted_message_host.h"

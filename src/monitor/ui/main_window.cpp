@@ -8,16 +8,16 @@
 #include <stdexcept>
 #include <string>
 
+#include "app/ui/station_icon.h"
 #include "archives/ui/archive_feature.h"
 #include "archives/ui/station_archive_exports.h"
 #include "controls/ui/caption_label_widget.h"
 #include "controls/ui/round_led_widget.h"
 #include "controls/ui/seven_segment_widget.h"
-#include "app/ui/station_icon.h"
 #include "controls/ui/strip_chart_widget.h"
+#include "monitor/ui/chart_menu.h"
 #include "setpoints/ui/setpoint_programming_feature.h"
 #include "setpoints/ui/setpoint_report_feature.h"
-#include "monitor/ui/chart_menu.h"
 
 namespace km8 {
 namespace {
