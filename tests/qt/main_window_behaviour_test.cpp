@@ -202,5 +202,21 @@ TEST_F(MainWindowBehaviourTest, BringToFrontRestoresAMinimisedWindowAndSaysSo) {
   window_.done(0);
 }
 
+// Each modeless feature window (report, archive list, progress) belongs to the main window
+// as a dialog, so that the window manager keeps it in front of the main window: a click
+// on the main window must not bury a running reading behind it.
+TEST_F(MainWindowBehaviourTest, FeatureWindowsAreDialogsOwnedByTheMainWindow) {
+  window_.show();
+  const auto owned = window_.findChildren<QDialog*>(Qt::FindDirectChildrenOnly);
+  int featureWindows = 0;
+  for (const QDialog* dialog : owned) {
+    if (dialog->isModal()) continue;
+    ++featureWindows;
+    EXPECT_EQ(dialog->windowType(), Qt::Dialog) << dialog->metaObject()->className();
+  }
+  EXPECT_EQ(featureWindows, 3);
+  window_.done(0);
+}
+
 }  // namespace
 }  // namespace km8

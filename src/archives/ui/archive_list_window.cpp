@@ -11,7 +11,9 @@
 namespace km8 {
 
 ArchiveListWindow::ArchiveListWindow(QWidget* owner) : QDialog(owner) {
-  setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+  // A dialog of its owner, as the other feature windows: the window manager keeps it in
+  // front of the main window instead of burying it when the main window is clicked.
+  setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                  Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint);
   setModal(false);
   ui_ = buildDialog(ArchiveListTemplate(), *this);
