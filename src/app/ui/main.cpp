@@ -1,5 +1,7 @@
 // km8-station: the command line, the QApplication and the station's run.
 #include <QApplication>
+#include <QLibraryInfo>
+#include <QTranslator>
 #include <cstdio>
 #include <string>
 #include <vector>
@@ -51,6 +53,16 @@ int main(int argc, char** argv) {
   char* qtArgv[] = {argv[0], nullptr};
   QApplication application(qtArgc, qtArgv);
   QApplication::setApplicationName(QStringLiteral("km8-station"));
+  // The station speaks Ukrainian whatever the desktop's language, Qt's own buttons and
+  // file and print dialogs too, where Qt's translations are installed (or shipped beside
+  // the executable). Numbers keep their own formatting: the locale is not changed.
+  QTranslator qtTexts;
+  if (qtTexts.load(QStringLiteral("qtbase_uk"),
+                   QLibraryInfo::path(QLibraryInfo::TranslationsPath)) ||
+      qtTexts.load(QStringLiteral("qtbase_uk"),
+                   QApplication::applicationDirPath() + QStringLiteral("/translations"))) {
+    QApplication::installTranslator(&qtTexts);
+  }
 
   km8::StationApp::Setup setup;
   setup.options = *options;
