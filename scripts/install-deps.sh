@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
-# Installs what a fresh Debian 12 machine lacks to build, test and run the station.
+# Installs what a fresh Debian 12 machine lacks to build, test and run the station, and
+# any further packages named on the command line (the benchmarks' own, for instance).
 # Quick and silent when everything is already there. Needs root (or sudo).
 set -euo pipefail
 
@@ -12,6 +13,7 @@ packages=(
   g++-mingw-w64-x86-64 wine wine64
   clang-14 libclang-rt-14-dev ccache
 )
+packages+=("$@")
 
 missing=()
 for p in "${packages[@]}"; do

@@ -4,10 +4,8 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <QElapsedTimer>
 #include <QEventLoop>
 #include <QTemporaryDir>
-#include <QTimer>
 #include <csignal>
 #include <filesystem>
 #include <fstream>
@@ -19,25 +17,11 @@
 #include "config/settings.h"
 #include "config/settings_store_posix.h"
 #include "monitor/ui/main_window.h"
+#include "qt/station_sim_fixture.h"
 #include "support/scripted_message_host.h"
 
 namespace km8 {
 namespace {
-
-bool runUntil(const std::function<bool()>& done, int timeoutMs) {
-  QEventLoop loop;
-  QTimer poll;
-  QElapsedTimer clock;
-  clock.start();
-  bool result = false;
-  QObject::connect(&poll, &QTimer::timeout, [&] {
-    result = done();
-    if (result || clock.elapsed() > timeoutMs) loop.quit();
-  });
-  poll.start(20);
-  loop.exec();
-  return result;
-}
 
 std::string readFile(const std::string& path) {
   std::ifstream in(path, std::ios::binary);
@@ -133,10 +117,10 @@ TEST(StationReliability, TermIntAndHupEndTheStationInOrderWithoutSaving) {
     ASSERT_TRUE(station.app->start());
     MainWindow& window = *station.app->mainWindow();
     window.show();
-    ASSERT_TRUE(runUntil([&] { return window.showsLiveValues(); }, 20000));
+    ASSERT_TRUE(test::runEventsUntil([&] { return window.showsLiveValues(); }, 20000));
 
     ASSERT_EQ(::raise(signal), 0);
-    ASSERT_TRUE(runUntil([&] { return !window.isVisible(); }, 5000));
+    ASSERT_TRUE(test::runEventsUntil([&] { return !window.isVisible(); }, 5000));
     EXPECT_TRUE(station.messages.shown.empty()) << "no exit question";
 
     // The port is released: no descriptor of this process refers to its device.
