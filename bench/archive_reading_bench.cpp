@@ -7,8 +7,8 @@
 #include <mutex>
 
 #include "archives/archive_reading.h"
+#include "config/port_map.h"
 #include "link/link_worker.h"
-#include "link/port_map.h"
 #include "monitor/poll_cycle.h"
 #include "simulator.h"
 

@@ -14,11 +14,11 @@
 #include <string>
 #include <vector>
 
-#include "app/message_box.h"
 #include "config/app_settings.h"
 #include "controls/ui/strip_chart_widget.h"
 #include "link/link_mailbox.h"
 #include "monitor/ui/main_window.h"
+#include "res/message_box.h"
 
 namespace {
 

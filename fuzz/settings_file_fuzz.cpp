@@ -6,9 +6,9 @@
 #include <string_view>
 #include <vector>
 
-#include "app/message_box.h"
 #include "config/settings.h"
 #include "config/settings_file_format.h"
+#include "res/message_box.h"
 
 namespace {
 

@@ -8,10 +8,10 @@
 #include <string>
 #include <string_view>
 
-#include "app/message_box.h"
 #include "archives/archive_reading.h"
 #include "archives/archive_record.h"
 #include "config/app_settings.h"
+#include "res/message_box.h"
 
 namespace km8 {
 

@@ -10,11 +10,11 @@
 #include <string>
 #include <vector>
 
-#include "app/message_box.h"
 #include "archives/archive_exports.h"
 #include "archives/archive_record.h"
 #include "archives/database_file_rule.h"
 #include "monitor/display_hooks.h"
+#include "res/message_box.h"
 
 namespace km8 {
 

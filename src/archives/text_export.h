@@ -8,12 +8,12 @@
 #include <string>
 #include <string_view>
 
-#include "app/message_box.h"
 #include "archives/archive_exports.h"
 #include "archives/archive_record.h"
 #include "archives/document_opener.h"
 #include "archives/replacement_file.h"
 #include "monitor/display_hooks.h"
+#include "res/message_box.h"
 
 namespace km8 {
 

@@ -5,9 +5,9 @@
 #include <cstddef>
 #include <string>
 
-#include "app/message_box.h"
 #include "config/app_settings.h"
 #include "config/settings_store.h"
+#include "res/message_box.h"
 
 namespace km8 {
 

@@ -2,7 +2,7 @@
 // window's handle, its blocking message boxes and the end of the process.
 #pragma once
 
-#include "app/message_box.h"
+#include "res/message_box.h"
 
 namespace km8 {
 

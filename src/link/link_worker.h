@@ -13,12 +13,12 @@
 #include <thread>
 
 #include "config/app_settings.h"
+#include "config/port_map.h"
 #include "link/link_host.h"
 #include "link/link_mailbox.h"
 #include "link/link_timing.h"
 #include "link/manual_reset_event.h"
 #include "link/modbus_master.h"
-#include "link/port_map.h"
 #include "link/traffic_trace.h"
 
 namespace km8 {

@@ -5,8 +5,8 @@
 #include <cstdint>
 #include <memory>
 
+#include "config/port_map.h"
 #include "config/serial_setup.h"
-#include "link/port_map.h"
 
 namespace km8 {
 

@@ -4,7 +4,6 @@
 
 #include <functional>
 
-#include "app/message_box.h"
 #include "config/app_settings.h"
 #include "link/link_mailbox.h"
 #include "monitor/display_hooks.h"
@@ -13,6 +12,7 @@
 #include "monitor/null_hooks.h"
 #include "monitor/poll_cycle.h"
 #include "monitor/poll_items.h"
+#include "res/message_box.h"
 
 namespace km8 {
 

@@ -4,13 +4,13 @@
 
 #include <cstdint>
 
-#include "app/message_box.h"
 #include "config/app_settings.h"
 #include "link/link_mailbox.h"
 #include "monitor/display_hooks.h"
 #include "monitor/feature_hooks.h"
 #include "monitor/null_hooks.h"
 #include "monitor/poll_items.h"
+#include "res/message_box.h"
 
 namespace km8 {
 

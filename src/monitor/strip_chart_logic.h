@@ -7,11 +7,11 @@
 #include <functional>
 #include <string>
 
-#include "app/message_box.h"
 #include "config/app_settings.h"
 #include "controls/display_controls.h"
 #include "monitor/display_hooks.h"
 #include "monitor/poll_items.h"
+#include "res/message_box.h"
 
 namespace km8 {
 

@@ -7,11 +7,11 @@
 #include <functional>
 #include <string>
 
-#include "app/message_box.h"
 #include "config/app_settings.h"
 #include "monitor/display_hooks.h"
 #include "monitor/feature_hooks.h"
 #include "monitor/poll_cycle.h"
+#include "res/message_box.h"
 #include "setpoints/setpoint_block.h"
 
 namespace km8 {

@@ -6,8 +6,8 @@
 #include <memory>
 #include <string>
 
+#include "config/port_map.h"
 #include "config/serial_setup.h"
-#include "link/port_map.h"
 #include "support/pty_pair.h"
 #include "support/stopwatch.h"
 

@@ -14,7 +14,7 @@
 #include <functional>
 
 #include "config/settings.h"
-#include "config/ui/config_dialog.h"
+#include "configuration/ui/config_dialog.h"
 #include "res/config_dialog_template.h"
 #include "support/fake_features.h"
 #include "support/scripted_message_host.h"

@@ -1,6 +1,6 @@
 // The configuration dialog offscreen: template 132 control by control, and the prompt for
 // a bad field.
-#include "config/ui/config_dialog.h"
+#include "configuration/ui/config_dialog.h"
 
 #include <gtest/gtest.h>
 

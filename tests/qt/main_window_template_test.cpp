@@ -13,7 +13,6 @@
 #include <cmath>
 #include <map>
 
-#include "app/ui/dialog_builder.h"
 #include "controls/ui/caption_label_widget.h"
 #include "controls/ui/color_ref.h"
 #include "controls/ui/round_led_widget.h"
@@ -22,6 +21,7 @@
 #include "monitor/ui/main_window.h"
 #include "qt/widget_text.h"
 #include "res/dialog_template.h"
+#include "res/ui/dialog_builder.h"
 #include "support/fake_link_mailbox.h"
 #include "support/scripted_message_host.h"
 

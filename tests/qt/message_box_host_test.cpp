@@ -8,7 +8,7 @@
 #include <QWidget>
 #include <functional>
 
-#include "app/ui/qt_message_box_host.h"
+#include "res/ui/qt_message_box_host.h"
 
 namespace km8 {
 namespace {

@@ -7,7 +7,7 @@
 #include <QPushButton>
 #include <QTimer>
 
-#include "config/ui/config_dialog.h"
+#include "configuration/ui/config_dialog.h"
 #include "qt/station_sim_fixture.h"
 
 namespace km8 {

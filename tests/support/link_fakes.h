@@ -11,9 +11,9 @@
 #include <string>
 #include <vector>
 
-#include "app/message_box.h"
 #include "link/link_host.h"
 #include "link/link_timing.h"
+#include "res/message_box.h"
 
 namespace km8::test {
 

@@ -6,8 +6,8 @@
 #include <functional>
 #include <vector>
 
-#include "app/message_box.h"
 #include "event_log.h"
+#include "res/message_box.h"
 
 namespace km8::test {
 

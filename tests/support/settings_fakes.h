@@ -8,9 +8,9 @@
 #include <utility>
 #include <vector>
 
-#include "app/message_box.h"
 #include "config/app_settings.h"
 #include "config/settings_store.h"
+#include "res/message_box.h"
 
 namespace km8::test {
 

@@ -1,6 +1,6 @@
 // The configuration dialog's values, field checks and command, without widgets: what it
 // shows for odd stored settings, what OK stores, saves and reopens, and what Cancel leaves.
-#include "config/config_dialog_model.h"
+#include "configuration/config_dialog_model.h"
 
 #include <gtest/gtest.h>
 

@@ -8,7 +8,7 @@
 #include <filesystem>
 #include <fstream>
 
-#include "config/serial_devices.h"
+#include "configuration/serial_devices.h"
 
 namespace km8 {
 namespace {

@@ -6,12 +6,12 @@
 #include <cstdlib>
 
 #include "app/ui/shutdown_signals.h"
-#include "app/ui/window_snapshot.h"
 #include "config/program_folder.h"
 #include "config/settings.h"
-#include "config/ui/config_dialog.h"
+#include "configuration/ui/config_dialog.h"
 #include "link/link_worker.h"
 #include "monitor/ui/main_window.h"
+#include "res/ui/window_snapshot.h"
 
 namespace km8 {
 namespace {

@@ -8,13 +8,13 @@
 
 #include "app/simulated_instrument.h"
 #include "app/station_options.h"
-#include "app/ui/qt_message_box_host.h"
 #include "config/app_settings.h"
+#include "config/port_map.h"
 #include "config/settings_store.h"
 #include "link/link_timing.h"
-#include "link/port_map.h"
 #include "link/traffic_trace.h"
 #include "link/ui/qt_link_host.h"
+#include "res/ui/qt_message_box_host.h"
 
 namespace km8 {
 

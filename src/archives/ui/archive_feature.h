@@ -7,11 +7,11 @@
 #include <functional>
 #include <memory>
 
-#include "app/message_box.h"
 #include "archives/archive_clock.h"
 #include "archives/archive_list_view.h"
 #include "archives/archive_reading.h"
 #include "archives/ui/archives_dialog.h"
+#include "res/message_box.h"
 
 namespace km8 {
 

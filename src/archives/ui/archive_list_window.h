@@ -4,8 +4,8 @@
 
 #include <QDialog>
 
-#include "app/ui/dialog_builder.h"
 #include "archives/archive_list_view.h"
+#include "res/ui/dialog_builder.h"
 
 class QTableView;
 

@@ -7,10 +7,10 @@
 #include <functional>
 #include <optional>
 
-#include "app/message_box.h"
-#include "app/ui/dialog_builder.h"
 #include "archives/archives_command.h"
 #include "archives/database_file_rule.h"
+#include "res/message_box.h"
+#include "res/ui/dialog_builder.h"
 
 namespace km8 {
 

@@ -10,8 +10,8 @@
 #include <memory>
 #include <mutex>
 
-#include "app/message_box.h"
 #include "link/link_host.h"
+#include "res/message_box.h"
 
 namespace km8 {
 

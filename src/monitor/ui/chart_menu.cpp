@@ -10,7 +10,7 @@
 #include <QWidget>
 #include <algorithm>
 
-#include "app/ui/dialog_builder.h"
+#include "res/ui/dialog_builder.h"
 
 namespace km8 {
 namespace {

@@ -8,9 +8,9 @@
 #include <functional>
 #include <optional>
 
-#include "app/message_box.h"
 #include "controls/display_controls.h"
 #include "monitor/strip_chart_logic.h"
+#include "res/message_box.h"
 
 class QMenu;
 class QWidget;

@@ -8,7 +8,6 @@
 #include <stdexcept>
 #include <string>
 
-#include "app/ui/station_icon.h"
 #include "archives/ui/archive_feature.h"
 #include "archives/ui/station_archive_exports.h"
 #include "controls/ui/caption_label_widget.h"
@@ -16,6 +15,7 @@
 #include "controls/ui/seven_segment_widget.h"
 #include "controls/ui/strip_chart_widget.h"
 #include "monitor/ui/chart_menu.h"
+#include "res/ui/station_icon.h"
 #include "setpoints/ui/setpoint_programming_feature.h"
 #include "setpoints/ui/setpoint_report_feature.h"
 

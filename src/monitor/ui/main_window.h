@@ -6,11 +6,11 @@
 #include <array>
 #include <memory>
 
-#include "app/ui/dialog_builder.h"
 #include "link/link_host.h"
 #include "monitor/feature_window_set.h"
 #include "monitor/main_window_logic.h"
 #include "monitor/strip_chart_logic.h"
+#include "res/ui/dialog_builder.h"
 
 class QAbstractButton;
 class QButtonGroup;

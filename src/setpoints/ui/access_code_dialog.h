@@ -5,7 +5,7 @@
 #include <QDialog>
 #include <string>
 
-#include "app/ui/dialog_builder.h"
+#include "res/ui/dialog_builder.h"
 
 class QLineEdit;
 

@@ -5,7 +5,7 @@
 #include <QDialog>
 #include <functional>
 
-#include "app/ui/dialog_builder.h"
+#include "res/ui/dialog_builder.h"
 #include "setpoints/setpoint_programming.h"
 
 class QGroupBox;

@@ -5,8 +5,8 @@
 #include <QDialog>
 #include <optional>
 
-#include "app/message_box.h"
-#include "app/ui/dialog_builder.h"
+#include "res/message_box.h"
+#include "res/ui/dialog_builder.h"
 #include "setpoints/setpoint_editor_model.h"
 
 namespace km8 {

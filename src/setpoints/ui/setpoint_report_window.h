@@ -6,7 +6,7 @@
 #include <QDialog>
 #include <functional>
 
-#include "app/ui/dialog_builder.h"
+#include "res/ui/dialog_builder.h"
 #include "setpoints/setpoint_report.h"
 
 class QPlainTextEdit;

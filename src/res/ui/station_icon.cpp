@@ -1,4 +1,4 @@
-#include "app/ui/station_icon.h"
+#include "res/ui/station_icon.h"
 
 #include <QPainter>
 #include <QPainterPath>

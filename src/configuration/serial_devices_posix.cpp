@@ -7,7 +7,7 @@
 #include <memory>
 #include <string_view>
 
-#include "config/serial_devices.h"
+#include "configuration/serial_devices.h"
 
 namespace km8 {
 namespace {

@@ -8,11 +8,11 @@
 #include <optional>
 #include <string>
 
-#include "app/message_box.h"
 #include "config/app_settings.h"
+#include "config/port_map.h"
 #include "config/settings_store.h"
-#include "link/port_map.h"
 #include "monitor/display_hooks.h"
+#include "res/message_box.h"
 
 namespace km8 {
 

@@ -1,4 +1,4 @@
-#include "app/ui/window_snapshot.h"
+#include "res/ui/window_snapshot.h"
 
 #include <QPixmap>
 #include <QTimerEvent>

@@ -1,4 +1,4 @@
-#include "config/config_dialog_model.h"
+#include "configuration/config_dialog_model.h"
 
 #include <algorithm>
 

@@ -1,4 +1,4 @@
-#include "link/port_map.h"
+#include "config/port_map.h"
 
 namespace km8 {
 

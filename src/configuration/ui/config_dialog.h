@@ -6,10 +6,10 @@
 #include <QDialog>
 #include <string>
 
-#include "app/message_box.h"
-#include "app/ui/dialog_builder.h"
-#include "config/config_dialog_model.h"
-#include "config/serial_devices.h"
+#include "configuration/config_dialog_model.h"
+#include "configuration/serial_devices.h"
+#include "res/message_box.h"
+#include "res/ui/dialog_builder.h"
 
 class QComboBox;
 class QLineEdit;

@@ -5,7 +5,7 @@
 #include <QMessageBox>
 #include <functional>
 
-#include "app/message_box.h"
+#include "res/message_box.h"
 
 class QWidget;
 

@@ -1,4 +1,4 @@
-#include "config/serial_devices.h"
+#include "configuration/serial_devices.h"
 
 #include <algorithm>
 #include <cctype>

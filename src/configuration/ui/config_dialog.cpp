@@ -1,4 +1,4 @@
-#include "config/ui/config_dialog.h"
+#include "configuration/ui/config_dialog.h"
 
 #include <QAbstractItemView>
 #include <QCheckBox>

@@ -1,4 +1,4 @@
-#include "app/ui/dialog_builder.h"
+#include "res/ui/dialog_builder.h"
 
 #include <QButtonGroup>
 #include <QCheckBox>

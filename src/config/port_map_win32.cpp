@@ -1,6 +1,6 @@
 #include <string>
 
-#include "link/port_map.h"
+#include "config/port_map.h"
 
 namespace km8 {
 

@@ -1,4 +1,4 @@
-#include "app/ui/qt_message_box_host.h"
+#include "res/ui/qt_message_box_host.h"
 
 #include <QWidget>
 
