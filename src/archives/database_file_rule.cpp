@@ -2,6 +2,8 @@
 
 #include <cctype>
 
+#include "config/program_folder.h"
+
 namespace km8 {
 
 const ArchiveFileRule& TextFileRule() {
@@ -10,7 +12,7 @@ const ArchiveFileRule& TextFileRule() {
       .extension = "TXT",
       .appendedSuffix = ".txt",
       .wrongExtensionText = "Розширення файла має бути 'TXT'",
-      .defaultFileName = "Archives.txt",
+      .defaultFileName = kDefaultTextFileName,
   };
   return rule;
 }

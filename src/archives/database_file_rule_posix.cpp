@@ -1,4 +1,5 @@
 #include "archives/database_file_rule.h"
+#include "config/program_folder.h"
 
 namespace km8 {
 
@@ -11,7 +12,7 @@ const ArchiveFileRule& DatabaseFileRule() {
       .extension = "SQLITE",
       .appendedSuffix = ".sqlite",
       .wrongExtensionText = "Розширення файла має бути 'SQLITE'",
-      .defaultFileName = "Archives.sqlite",
+      .defaultFileName = DefaultDatabaseFileName(),
   };
   return rule;
 }

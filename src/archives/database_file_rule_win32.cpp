@@ -1,4 +1,5 @@
 #include "archives/database_file_rule.h"
+#include "config/program_folder.h"
 
 namespace km8 {
 
@@ -10,7 +11,7 @@ const ArchiveFileRule& DatabaseFileRule() {
       .extension = "MDB",
       .appendedSuffix = ".mdb",
       .wrongExtensionText = "Розширення файла має бути 'MDB'",
-      .defaultFileName = "Archives.mdb",
+      .defaultFileName = DefaultDatabaseFileName(),
   };
   return rule;
 }

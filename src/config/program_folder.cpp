@@ -1,7 +1,5 @@
 #include "config/program_folder.h"
 
-#include "archives/database_file_rule.h"
-
 namespace km8 {
 
 std::string FolderOfPath(std::string_view path, char separator) {
@@ -27,8 +25,8 @@ std::string JoinPath(std::string_view folder, std::string_view name, char separa
 }
 
 void SetDefaultFileNames(AppSettings& settings, std::string_view folder, char separator) {
-  settings.TextFileName = JoinPath(folder, TextFileRule().defaultFileName, separator);
-  settings.DataBaseName = JoinPath(folder, DatabaseFileRule().defaultFileName, separator);
+  settings.TextFileName = JoinPath(folder, kDefaultTextFileName, separator);
+  settings.DataBaseName = JoinPath(folder, DefaultDatabaseFileName(), separator);
 }
 
 }  // namespace km8

@@ -13,6 +13,11 @@ namespace km8 {
 // '\\' on Windows, '/' elsewhere.
 char PathSeparator();
 
+// The default archive files' names in the program folder. The database file's follows the
+// platform's database engine: Access on Windows, SQLite elsewhere.
+inline constexpr char kDefaultTextFileName[] = "Archives.txt";
+const char* DefaultDatabaseFileName();
+
 // The folder of the running executable. On POSIX, the user's home folder instead when
 // that folder is not writable for them, so that a first export does not fail.
 std::string ProgramFolder();

@@ -10,6 +10,8 @@ namespace km8 {
 
 char PathSeparator() { return '/'; }
 
+const char* DefaultDatabaseFileName() { return "Archives.sqlite"; }
+
 std::string ProgramFolder() {
   std::error_code error;
   const std::string exe = std::filesystem::read_symlink("/proc/self/exe", error).string();

@@ -9,6 +9,8 @@ namespace km8 {
 
 char PathSeparator() { return '\\'; }
 
+const char* DefaultDatabaseFileName() { return "Archives.mdb"; }
+
 std::string ProgramFolder() {
   char path[MAX_PATH] = {};
   const DWORD length = GetModuleFileNameA(nullptr, path, MAX_PATH);
