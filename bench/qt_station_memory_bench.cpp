@@ -14,6 +14,7 @@
 #include <string>
 #include <vector>
 
+#include "app/ui/station_features.h"
 #include "config/app_settings.h"
 #include "controls/ui/strip_chart_widget.h"
 #include "link/link_mailbox.h"
@@ -61,7 +62,8 @@ void BM_FullStationMemory(benchmark::State& state) {
     IdleMailbox mailbox;
     SharedSettings settings;
     SilentMessages messages;
-    MainWindow window(mailbox, settings, messages, MainWindowCallbacks{[] {}, [] {}, [](int) {}});
+    MainWindow window(mailbox, settings, messages, MainWindowCallbacks{[] {}, [] {}, [](int) {}},
+                      StationFeatures::factory());
     window.show();
     QApplication::processEvents();
     const double withWindow = rssMb();

@@ -13,6 +13,7 @@
 #include <deque>
 #include <functional>
 
+#include "app/ui/station_features.h"
 #include "archives/archive_rows.h"
 #include "archives/database_file_rule.h"
 #include "archives/ui/archive_feature.h"
@@ -32,14 +33,15 @@ class ArchivesWindowTest : public ::testing::Test {
  protected:
   ArchivesWindowTest()
       : window_(mailbox, settings, messages,
-                MainWindowCallbacks{[] {}, [this] { ++saves; }, [](int) {}}) {
+                MainWindowCallbacks{[] {}, [this] { ++saves; }, [](int) {}},
+                StationFeatures::factory()) {
     settings.update([](AppSettings& s) {
       s.ArcNum = 100;
       s.TextAutoOpen = 1;
       s.TextFileName = "/data/Archives.txt";
       s.DataBaseName = "/data/Archives.sqlite";
     });
-    window_.archives().setFileChooser(
+    StationFeatures::of(window_).archives().setFileChooser(
         [this](QWidget*, const QString& initial, const QString& filter) {
           offered.push_back({initial, filter});
           std::optional<QString> answer;
@@ -73,8 +75,8 @@ class ArchivesWindowTest : public ::testing::Test {
     return nullptr;
   }
 
-  ArchiveListWindow& list() { return *window_.archives().listWindow(); }
-  bool reading() { return window_.archives().reading().readingActive(); }
+  ArchiveListWindow& list() { return *StationFeatures::of(window_).archives().listWindow(); }
+  bool reading() { return StationFeatures::of(window_).archives().reading().readingActive(); }
 
   test::FakeLinkMailbox mailbox;
   SharedSettings settings;
@@ -150,7 +152,7 @@ TEST_F(ArchivesWindowTest, SettingsAreSavedOnlyWhenOneOfTheFourChanged) {
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
-    window_.archives().reading().clearReadingActive();
+    StationFeatures::of(window_).archives().reading().clearReadingActive();
     const AppSettings before = settings.snapshot();
     const int savesBefore = saves;
     messages.shown.clear();

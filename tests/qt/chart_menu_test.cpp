@@ -13,6 +13,7 @@
 #include <QTest>
 #include <QTimer>
 
+#include "app/ui/station_features.h"
 #include "controls/ui/strip_chart_widget.h"
 #include "monitor/ui/main_window.h"
 #include "support/fake_link_mailbox.h"
@@ -24,7 +25,8 @@ namespace {
 
 class ChartMenuTest : public ::testing::Test {
  protected:
-  ChartMenuTest() : window(mailbox, settings, messages, MainWindowCallbacks{}) {
+  ChartMenuTest()
+      : window(mailbox, settings, messages, MainWindowCallbacks{}, StationFeatures::factory()) {
     window.show();
     chart = window.chart();
   }

@@ -10,6 +10,7 @@
 #include <QTimer>
 #include <filesystem>
 
+#include "app/ui/station_features.h"
 #include "config/settings.h"
 #include "config/settings_store_posix.h"
 #include "controls/ui/round_led_widget.h"
@@ -33,7 +34,8 @@ class MainWindowBehaviourTest : public ::testing::Test {
         window_(mailbox, settings, messages,
                 MainWindowCallbacks{[this] { ++publications; },
                                     [this] { SaveSettings(settings.snapshot(), store_, messages); },
-                                    [this](int code) { exitCodes.push_back(code); }}) {}
+                                    [this](int code) { exitCodes.push_back(code); }},
+                StationFeatures::factory()) {}
 
   bool saved() const { return std::filesystem::exists(path_); }
 

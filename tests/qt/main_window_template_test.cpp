@@ -13,6 +13,7 @@
 #include <cmath>
 #include <map>
 
+#include "app/ui/station_features.h"
 #include "controls/ui/caption_label_widget.h"
 #include "controls/ui/color_ref.h"
 #include "controls/ui/round_led_widget.h"
@@ -79,7 +80,8 @@ class MainWindowTemplateTest : public ::testing::Test {
  protected:
   MainWindow& window(std::uint8_t graphChannel = 8) {
     settings.set(&AppSettings::GraphChannel, graphChannel);
-    window_ = std::make_unique<MainWindow>(mailbox, settings, messages, MainWindowCallbacks{});
+    window_ = std::make_unique<MainWindow>(mailbox, settings, messages, MainWindowCallbacks{},
+                                           StationFeatures::factory());
     return *window_;
   }
 

@@ -9,6 +9,7 @@
 #include <QTest>
 #include <cstdio>
 
+#include "app/ui/station_features.h"
 #include "qt/station_sim_fixture.h"
 #include "setpoints/ui/setpoint_report_feature.h"
 
@@ -47,7 +48,7 @@ TEST(SetpointReportEndToEnd, TheReportShowsTheSimulatorsOwnSetpoints) {
   window.show();
   ASSERT_TRUE(test::runEventsUntil([&] { return window.showsLiveValues(); }, 20000));
 
-  SetpointReportWindow* report = window.setpointReport().window();
+  SetpointReportWindow* report = StationFeatures::of(window).setpointReport().window();
   ASSERT_NE(report, nullptr);
   EXPECT_FALSE(report->isVisible());
   QElapsedTimer clock;
@@ -61,7 +62,7 @@ TEST(SetpointReportEndToEnd, TheReportShowsTheSimulatorsOwnSetpoints) {
 
   EXPECT_EQ(report->windowTitle(), QString::fromUtf8("Уставки приладу №3"));
   // Every byte arrived where the instrument keeps it.
-  const SetpointBlock& copy = window.setpointReport().report().reportCopy();
+  const SetpointBlock& copy = StationFeatures::of(window).setpointReport().report().reportCopy();
   EXPECT_TRUE(std::equal(copy.bytes().begin(), copy.bytes().end(), block.bytes().begin()));
 
   // What the instrument says, in the words of the report.
@@ -95,7 +96,7 @@ TEST(SetpointReportEndToEnd, TheReportShowsTheSimulatorsOwnSetpoints) {
   EXPECT_TRUE(report->isVisible());
   QTest::keyClick(report, Qt::Key_Escape);
   EXPECT_FALSE(report->isVisible());
-  EXPECT_FALSE(window.setpointReport().report().reportWindowOpen());
+  EXPECT_FALSE(StationFeatures::of(window).setpointReport().report().reportWindowOpen());
 
   EXPECT_TRUE(station.quit());
 }

@@ -6,6 +6,7 @@
 #include <cstdlib>
 
 #include "app/ui/shutdown_signals.h"
+#include "app/ui/station_features.h"
 #include "config/program_folder.h"
 #include "config/settings.h"
 #include "configuration/ui/config_dialog.h"
@@ -82,7 +83,8 @@ bool StationApp::start() {
   };
   callbacks.endProcess = [this](int code) { linkHost_.endProcess(code); };
   callbacks.requestReconfigure = [this] { worker_->RequestReconfigure(); };
-  window_ = std::make_unique<MainWindow>(*worker_, settings_, messages(), std::move(callbacks));
+  window_ = std::make_unique<MainWindow>(*worker_, settings_, messages(), std::move(callbacks),
+                                         StationFeatures::factory());
   linkHost_.relay().setTarget(window_.get());
   QObject::connect(window_.get(), &MainWindow::commandRequested, window_.get(), [this](int id) {
     if (id != kConfigurationButtonId) return;

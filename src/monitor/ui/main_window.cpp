@@ -8,16 +8,12 @@
 #include <stdexcept>
 #include <string>
 
-#include "archives/ui/archive_feature.h"
-#include "archives/ui/station_archive_exports.h"
 #include "controls/ui/caption_label_widget.h"
 #include "controls/ui/round_led_widget.h"
 #include "controls/ui/seven_segment_widget.h"
 #include "controls/ui/strip_chart_widget.h"
 #include "monitor/ui/chart_menu.h"
 #include "res/ui/station_icon.h"
-#include "setpoints/ui/setpoint_programming_feature.h"
-#include "setpoints/ui/setpoint_report_feature.h"
 
 namespace km8 {
 namespace {
@@ -38,8 +34,6 @@ constexpr int kAdcFailureLedId = 1068;
 constexpr int kTransferLedId = 1069;
 constexpr int kChartId = 1032;
 constexpr std::array<int, 4> kCommandButtonIds = {1053, 1041, 1042, 1101};
-constexpr int kChangeSetpointsId = 1101;
-constexpr int kArchivesButtonId = 1041;
 
 template <class W>
 W* required(const BuiltDialog& ui, int id) {
@@ -102,7 +96,8 @@ class MainWindow::Services final : public MainWindowHost, public ControlVisibili
 };
 
 MainWindow::MainWindow(LinkMailbox& mailbox, SharedSettings& settings, MessageBoxHost& messages,
-                       MainWindowCallbacks callbacks, QWidget* parent)
+                       MainWindowCallbacks callbacks, const FeatureFactory& features,
+                       QWidget* parent)
     : QDialog(parent), services_(std::make_unique<Services>(*this)) {
   // A fixed-size application window: title, system menu, minimise and close; no maximise.
   setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
@@ -127,39 +122,21 @@ MainWindow::MainWindow(LinkMailbox& mailbox, SharedSettings& settings, MessageBo
   wiring.visibility = services_.get();
   StripChartWidget* chart = required<StripChartWidget>(ui_, kChartId);
 
-  ProgrammingServices programming;
-  programming.requestReconfigure = callbacks.requestReconfigure;
-  programming.saveSettings = callbacks.saveSettings;
-  std::function<void()> saveSettings = callbacks.saveSettings;
+  FeatureSite site{.window = *this,
+                   .front = *services_,
+                   .settings = settings,
+                   .messages = messages,
+                   .saveSettings = callbacks.saveSettings,
+                   .requestReconfigure = callbacks.requestReconfigure,
+                   .windows = featureWindows_};
   logic_ = std::make_unique<MainWindowLogic>(mailbox, settings, wiring, *services_, messages,
                                              std::move(callbacks));
   chartLogic_ = std::make_unique<StripChartLogic>(*chart, logic_->items(), settings, messages);
   logic_->attachChart(*chartLogic_);
   chartMenu_ = new ChartMenu(*chart, *chartLogic_, messages, *this);
   chart->setMouseHandler([this](int button, int, int, int) { chartMenu_->onChartMouse(button); });
-  programming_ = std::make_unique<SetpointProgrammingFeature>(
-      *this, programmingCopy(), logic_->pollCycle(), settings, *services_, messages,
-      std::move(programming));
-  logic_->attachSetpointProgramming(programming_->workflow());
-  connect(this, &MainWindow::commandRequested, this, [this](int id) {
-    if (id == kChangeSetpointsId) programming_->workflow().start();
-  });
-  archives_ = std::make_unique<ArchiveFeature>(*this, *services_, logic_->pollCycle(), settings,
-                                               messages, std::move(saveSettings));
-  archiveExports_ = std::make_unique<StationArchiveExports>(this, messages, *services_);
-  archives_->attachExports(archiveExports_->exports());
-  logic_->attachArchiveReading(archives_->reading());
   bindButtons();
-  report_ = std::make_unique<SetpointReportFeature>(*this, settings);
-  // The modeless feature windows, each made by its own feature, in their order: report,
-  // archive list, progress.
-  featureWindows_.add({.create = [this] { return report_->createWindow(); },
-                       .centre = [this] { report_->centreWindow(); },
-                       .destroy = [this] { report_->destroyWindow(); }});
-  featureWindows_.add({.create = [this] { return archives_->createListWindow(); },
-                       .centre = [this] { archives_->centreListWindow(); },
-                       .destroy = [this] { archives_->destroyListWindow(); }});
-  featureWindows_.add(programming_->windowPiece());
+  if (features) features_ = features(site);
   logic_->attachFeatureWindows(featureWindows_);
 }
 
@@ -177,9 +154,6 @@ void MainWindow::bindButtons() {
     connect(required<QPushButton>(ui_, id), &QPushButton::clicked, this,
             [this, id] { emit commandRequested(id); });
   }
-  connect(this, &MainWindow::commandRequested, this, [this](int id) {
-    if (id == kArchivesButtonId) archives_->runArchivesCommand();
-  });
 }
 
 MainWindowFront& MainWindow::front() { return *services_; }

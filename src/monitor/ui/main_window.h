@@ -4,6 +4,7 @@
 
 #include <QDialog>
 #include <array>
+#include <functional>
 #include <memory>
 
 #include "link/link_host.h"
@@ -17,15 +18,34 @@ class QButtonGroup;
 
 namespace km8 {
 
-class ArchiveFeature;
-class StationArchiveExports;
 class CaptionLabelWidget;
-class SetpointReportFeature;
 class ChartMenu;
+class MainWindow;
 class RoundLedWidget;
 class SevenSegmentWidget;
 class StripChartWidget;
-class SetpointProgrammingFeature;
+
+// What a feature is handed when the main window makes it: the window (a parent for the
+// feature's own windows, its command signal, its logic and poll cycle) and the services
+// the station shares.
+struct FeatureSite {
+  MainWindow& window;
+  MainWindowFront& front;
+  SharedSettings& settings;
+  MessageBoxHost& messages;
+  std::function<void()> saveSettings;
+  std::function<void()> requestReconfigure;
+  FeatureWindowSet& windows;  // each feature adds its modeless window, in their order
+};
+
+// The station's features as the main window keeps them, without knowing their types:
+// made by the composition root once the window's logic exists, destroyed after the logic
+// has shut down and before the window's own controls.
+class HostedFeatures {
+ public:
+  virtual ~HostedFeatures() = default;
+};
+using FeatureFactory = std::function<std::unique_ptr<HostedFeatures>(FeatureSite& site)>;
 
 class MainWindow : public QDialog {
   Q_OBJECT
@@ -34,8 +54,10 @@ class MainWindow : public QDialog {
   // The link worker's completion, posted once per transaction.
   static constexpr int kLinkDoneEventType = kLinkDoneMessage;
 
+  // Without a feature factory the window has only its own controls and the chart.
   MainWindow(LinkMailbox& mailbox, SharedSettings& settings, MessageBoxHost& messages,
-             MainWindowCallbacks callbacks, QWidget* parent = nullptr);
+             MainWindowCallbacks callbacks, const FeatureFactory& features = {},
+             QWidget* parent = nullptr);
   ~MainWindow() override;
 
   MainWindowLogic& logic() { return *logic_; }
@@ -43,11 +65,9 @@ class MainWindow : public QDialog {
   const BuiltDialog& controls() const { return ui_; }
   QButtonGroup* chartChannelGroup() const;
   StripChartWidget* chart() const;
-  SetpointReportFeature& setpointReport() { return *report_; }
-  SetpointProgrammingFeature& setpointProgramming() { return *programming_; }
   StripChartLogic& chartLogic() { return *chartLogic_; }
   ChartMenu& chartMenu() { return *chartMenu_; }
-  ArchiveFeature& archives() { return *archives_; }
+  HostedFeatures* features() const { return features_.get(); }
 
   // Whether any channel shows a reading from the instrument (red segments).
   bool showsLiveValues() const;
@@ -77,15 +97,11 @@ class MainWindow : public QDialog {
   BuiltDialog ui_;
   std::array<SevenSegmentWidget*, kChannelCount> values_{};
   std::unique_ptr<Services> services_;
-  // The features outlive the logic whose poll cycle calls them.
-  std::unique_ptr<SetpointReportFeature> report_;
-  std::unique_ptr<SetpointProgrammingFeature> programming_;
   FeatureWindowSet featureWindows_;
+  std::unique_ptr<HostedFeatures> features_;     // outlive the logic whose poll cycle calls them
   std::unique_ptr<StripChartLogic> chartLogic_;  // outlives the logic's poll cycle
   std::unique_ptr<MainWindowLogic> logic_;
   ChartMenu* chartMenu_ = nullptr;
-  std::unique_ptr<StationArchiveExports> archiveExports_;  // outlives the reading using it
-  std::unique_ptr<ArchiveFeature> archives_;
   bool initialised_ = false;
 };
 
