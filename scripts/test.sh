@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
-# Installs what is missing, builds everything and runs the whole test suite:
-# the native build, a short fault soak, the ThreadSanitizer build of the core, the
-# AddressSanitizer + UndefinedBehaviorSanitizer build of everything, short libFuzzer
-# runs, and the Windows build of the core under wine. Exits non-zero on the first failure.
+# Installs what is missing, builds everything and runs the whole test suite: the
+# include-layer check, the native build, a short fault soak, the ThreadSanitizer build of
+# the core, the AddressSanitizer + UndefinedBehaviorSanitizer build of everything, short
+# libFuzzer runs, and the Windows build of the core under wine. Exits non-zero on the
+# first failure.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -17,6 +18,9 @@ scripts/install-deps.sh
 if command -v ccache >/dev/null; then
   export CMAKE_CXX_COMPILER_LAUNCHER=ccache CCACHE_BASEDIR="$PWD" CCACHE_NOHASHDIR=1
 fi
+
+stage "layers: every include points down"
+scripts/check-layers.sh
 
 stage "native build"
 cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo -DKM8_BUILD_BENCH=ON >/dev/null
