@@ -32,10 +32,13 @@ ArchiveReading::ArchiveReading(SharedSettings& settings, PollCycle& poll, MainWi
 
 void ArchiveReading::StartArchiveReading(ArchiveMode mode) {
   // A hand-edited count beyond what the buffer holds would lose the records past it.
-  arcNum_ = settings_.update([](AppSettings& s) {
+  const std::uint16_t arcNum = settings_.update([](AppSettings& s) {
     s.ArcNum = std::clamp<std::uint16_t>(s.ArcNum, 1, kMaxArchiveRecords);
     return s.ArcNum;
   });
+  // Records past the last addressable one cannot be asked for: the reading ends there as
+  // if the count had been reached, and the setting keeps the count as chosen.
+  arcNum_ = static_cast<std::uint16_t>(std::min<std::uint32_t>(arcNum, kAddressableArchiveRecords));
 
   mode_ = mode;
   readingCaption_ = ReadingCaption(mode, settings_.get(&AppSettings::DeviceID));

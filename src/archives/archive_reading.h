@@ -57,6 +57,7 @@ class ArchiveReading final : public ArchiveReadingHooks {
   ArchiveMode mode() const { return mode_; }
   std::int64_t runningTime() const { return runningTime_; }
   const std::string& readingCaption() const { return readingCaption_; }
+  // ArcNum, at most the records whose addresses fit in 16 bits.
   std::uint16_t recordsToRead() const { return arcNum_; }
   // Every record of the last export-mode reading, newest first; empty after a View one.
   const ArchiveBuffer& buffer() const { return *buffer_; }

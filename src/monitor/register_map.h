@@ -80,6 +80,10 @@ struct RequestParams {
   std::uint16_t packedCode = 0;                 // state 10
 };
 
+// Archive record n is read at 2n and 2n + 1, which fit in 16 bits up to record 32767; the
+// request of any later record would wrap round to the newest ones.
+inline constexpr std::uint32_t kAddressableArchiveRecords = 0x10000 / 2;
+
 // The mailbox request of a poll state. Addresses wrap at 16 bits like the registers do;
 // a state outside 1..10 gives the empty request to unit 0.
 LinkRequest pollRequest(PollState state, const RequestParams& params);

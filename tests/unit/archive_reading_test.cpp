@@ -115,6 +115,30 @@ TEST_F(ArchiveReadingTest, ProgressCompletionAndTheExportOfTheNextTick) {
   }
 }
 
+// A record's start address is 2n in 16 bits: record 32768 would be asked for at address 0
+// again, the newest record a second time. The reading ends before that, as at a normal end.
+TEST_F(ArchiveReadingTest, AReadingEndsAtTheLastAddressableRecordWhateverArcNumSays) {
+  archive.assign(3, recordOf(0, 1));
+  start(ArchiveMode::TextExport, 60000);
+  serveToTheEnd(40000 * 4);
+
+  constexpr std::size_t kLast = 32768;
+  EXPECT_EQ(list.entries.size(), kLast);
+  EXPECT_EQ(reading.buffer().size(), kLast);
+  EXPECT_EQ(list.caption(), "Створення текстового файлу (Прилад №1)  [100%]");
+  EXPECT_EQ(settings.get(&AppSettings::ArcNum), 60000);  // the setting is left as chosen
+  std::size_t atZero = 0;
+  for (const LinkRequest& r : mailbox.submitted()) {
+    if (r.kind == static_cast<std::uint8_t>(RequestKind::ReadHoldingRegisters) && r.start == 0) {
+      ++atZero;
+    }
+  }
+  EXPECT_EQ(atZero, 1u);
+  tick();
+  ASSERT_EQ(exports.texts.size(), 1u);
+  EXPECT_EQ(exports.texts[0].entries, kLast);
+}
+
 TEST_F(ArchiveReadingTest, ARestartDiscardsTheRecordReplyUnderWayAndReadsTheAgeAgain) {
   archive = {recordOf(0, 10, {100}), recordOf(0, 10, {200}), recordOf(0, 10, {300})};
   start(ArchiveMode::TextExport, 3);
