@@ -15,7 +15,7 @@ std::uint16_t packAccessCode(std::string_view entry) {
 
 bool isAcceptableAccessCode(std::string_view entry) {
   return entry.size() <= kAccessCodeMaxDigits &&
-         std::all_of(entry.begin(), entry.end(), [](char c) { return c >= '0' && c <= '9'; });
+         std::all_of(entry.begin(), entry.end(), [](char c) { return c >= '1' && c <= '4'; });
 }
 
 }  // namespace km8

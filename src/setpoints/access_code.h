@@ -11,10 +11,14 @@ namespace km8 {
 inline constexpr std::size_t kAccessCodeMaxDigits = 6;
 
 // Each character shifts the value left by two bits and adds 0..3 for the digits 1..4;
-// any other character adds nothing. The first character ends up highest; "" packs to 0.
+// any other character (the field lets none through) adds nothing. The first character ends up highest; "" packs to 0.
 std::uint16_t packAccessCode(std::string_view entry);
 
-// What the code field lets through: digits only, at most six of them.
+// The characters the code field lets through: the digits that have a packing of their own.
+inline constexpr char kAccessCodeDigitPattern[] = "[1-4]*";
+
+// What the code field lets through: at most six of the digits 1 to 4. Any other digit would
+// pack as 1 and send a code the user did not type.
 bool isAcceptableAccessCode(std::string_view entry);
 
 }  // namespace km8

@@ -114,8 +114,9 @@ TEST(AccessCode, PacksTwoBitsPerCharacterFirstCharacterHighest) {
   };
   for (const auto& c : cases) EXPECT_EQ(packAccessCode(c.entry), c.packed) << c.entry;
 
-  EXPECT_TRUE(isAcceptableAccessCode("098765"));
+  EXPECT_TRUE(isAcceptableAccessCode("432114"));
   EXPECT_TRUE(isAcceptableAccessCode(""));
+  EXPECT_FALSE(isAcceptableAccessCode("1250"));
   EXPECT_FALSE(isAcceptableAccessCode("1234567"));
   EXPECT_FALSE(isAcceptableAccessCode("12a4"));
 }

@@ -2,6 +2,8 @@
 
 #include <QLineEdit>
 #include <QPushButton>
+#include <QRegularExpression>
+#include <QRegularExpressionValidator>
 #include <algorithm>
 
 #include "res/access_code_template.h"
@@ -14,6 +16,8 @@ AccessCodeDialog::AccessCodeDialog(QWidget* parent) : QDialog(parent) {
                  Qt::WindowCloseButtonHint);
   ui_ = buildDialog(AccessCodeTemplate(), *this);
   code_ = ui_.controlAs<QLineEdit>(access_code_ids::kCode);
+  code_->setValidator(new QRegularExpressionValidator(
+      QRegularExpression(QString::fromLatin1(kAccessCodeDigitPattern)), code_));
   code_->setEchoMode(QLineEdit::Password);
   code_->setMaxLength(kAccessCodeMaxLength);
   code_->setFocus();
