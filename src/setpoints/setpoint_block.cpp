@@ -12,10 +12,6 @@ std::optional<std::uint32_t> instrumentBaudRate(std::uint8_t baudIndex) {
   return InstrumentBaudRates[baudIndex];
 }
 
-std::uint32_t portBaudRateForIndex(std::uint8_t baudIndex) {
-  return instrumentBaudRate(baudIndex).value_or(InstrumentBaudRates[0]);
-}
-
 const char* sensorTypeText(std::uint8_t code) {
   return kSensorTypeTexts[std::min<std::size_t>(code, kSensorTypeTexts.size() - 1)];
 }

@@ -57,8 +57,6 @@ inline constexpr std::array<std::uint32_t, 8> InstrumentBaudRates = {600,   2400
 
 // The rate of an index, or nothing for an index the table does not have.
 std::optional<std::uint32_t> instrumentBaudRate(std::uint8_t baudIndex);
-// The rate the station gives its own port for an index: unknown indices run at 600.
-std::uint32_t portBaudRateForIndex(std::uint8_t baudIndex);
 
 // Report wording: unknown sensor codes read as the last type, unknown laws as "".
 const char* sensorTypeText(std::uint8_t code);

@@ -1,6 +1,7 @@
 #include "setpoints/setpoint_programming.h"
 
 #include <algorithm>
+#include <optional>
 #include <utility>
 
 #include "setpoints/access_code.h"
@@ -179,10 +180,12 @@ void SetpointProgramming::onCodeAccepted() {
   hideProgressWindow();
 }
 
-// The instrument now answers at its new number and rate: the station follows it.
+// The instrument now answers at its new number and rate: the station follows it. A rate
+// index this station does not know (a newer instrument, a damaged block) names no rate to
+// follow, so the port keeps the one the instrument was reached at.
 void SetpointProgramming::adoptLineSettings() {
-  const std::uint32_t rate = portBaudRateForIndex(block_.baudIndex());
-  const bool rateChanged = settings_.update([rate](AppSettings& s) {
+  const std::optional<std::uint32_t> known = instrumentBaudRate(block_.baudIndex());
+  const bool rateChanged = known && settings_.update([rate = *known](AppSettings& s) {
     if (s.SerialSetup.BaudRate == rate) return false;
     s.SerialSetup.BaudRate = rate;
     return true;

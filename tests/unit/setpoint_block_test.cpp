@@ -219,7 +219,6 @@ TEST(SetpointCodes, UnknownCodesNeverReadPastTheTables) {
   EXPECT_STREQ(controlLawEditorText(255), "");
   EXPECT_EQ(instrumentBaudRate(7), 38400u);
   EXPECT_EQ(instrumentBaudRate(8), std::nullopt);
-  EXPECT_EQ(portBaudRateForIndex(200), 600u);
   EXPECT_TRUE(isCoolingLaw(1) && isCoolingLaw(4));
   EXPECT_FALSE(isCoolingLaw(0) || isCoolingLaw(3) || isCoolingLaw(9));
 }

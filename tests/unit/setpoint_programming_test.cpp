@@ -243,7 +243,8 @@ TEST_F(SetpointProgrammingTest, AnAcceptedCodeMakesTheStationFollowTheNewNumberA
     int reconfigures, saves;
   } cases[] = {
       {3, 1, 9600, 1, 1},   // 19200 to 9600
-      {8, 1, 600, 1, 1},    // no such index: the slowest rate
+      {8, 1, 19200, 0, 0},  // an index this station does not know: the rate stays
+      {255, 7, 19200, 0, 1},
       {5, 7, 19200, 0, 1},  // instrument 1 becomes 7
   };
   for (const auto& c : cases) {
