@@ -104,7 +104,7 @@ void BM_SqliteExport(benchmark::State& state) {
   for (auto _ : state) {
     ExportArchiveDatabase(FullReading(), {path, 1}, database, prompts, front);
   }
-  state.counters["rows"] = static_cast<double>(BuildArchiveRows(FullReading()).size());
+  state.counters["rows"] = static_cast<double>(BuildArchiveRows(FullReading(), DatabaseEngine::Sqlite).size());
   std::filesystem::remove(path);
 }
 BENCHMARK(BM_SqliteExport)->Unit(benchmark::kMillisecond);

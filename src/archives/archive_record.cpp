@@ -14,6 +14,12 @@ double ArchiveRecord::temperature(int channel) const {
   return DecodeTemperature(bytes[at], bytes[at + 1]);
 }
 
+std::int16_t ArchiveRecord::tenths(int channel) const {
+  if (channel < 0 || channel >= kChannelCount) return 0;
+  const auto at = static_cast<std::size_t>(2 + 2 * channel);
+  return static_cast<std::int16_t>(bytes[at] | (bytes[at + 1] << 8));
+}
+
 std::optional<double> ArchiveRecord::channelValue(int channel) const {
   const double t = temperature(channel);
   if (IsTemperatureMarker(t)) return std::nullopt;

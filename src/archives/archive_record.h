@@ -30,6 +30,8 @@ struct ArchiveRecord {
 
   // Channel 0..7 through DecodeTemperature: degrees, or LowMarker / HighMarker.
   double temperature(int channel) const;
+  // Channel 0..7 as received: signed tenths of a degree.
+  std::int16_t tenths(int channel) const;
   // The same, empty when the value is an out-of-range marker.
   std::optional<double> channelValue(int channel) const;
 

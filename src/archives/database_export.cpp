@@ -15,7 +15,7 @@ std::string IsoDateTime(const LocalDateTime& t) {
   return text;
 }
 
-std::vector<ArchiveRow> BuildArchiveRows(const ArchiveBuffer& buffer) {
+std::vector<ArchiveRow> BuildArchiveRows(const ArchiveBuffer& buffer, DatabaseEngine engine) {
   std::vector<ArchiveRow> rows;
   rows.reserve(buffer.size());
   for (const ArchiveEntry& entry : buffer) {
@@ -24,8 +24,10 @@ std::vector<ArchiveRow> BuildArchiveRows(const ArchiveBuffer& buffer) {
     row.time = entry.local;
     for (int channel = 0; channel < kChannelCount; ++channel) {
       // Rounded to single precision first, then tested against the markers.
-      const float value = static_cast<float>(entry.record.temperature(channel));
-      if (!IsTemperatureMarker(value)) row.values[static_cast<std::size_t>(channel)] = value;
+      const float single = static_cast<float>(entry.record.temperature(channel));
+      if (IsTemperatureMarker(single)) continue;
+      row.values[static_cast<std::size_t>(channel)] =
+          engine == DatabaseEngine::Access ? single : entry.record.tenths(channel) / 10.0;
     }
   }
   return rows;
@@ -60,7 +62,7 @@ void ExportArchiveDatabase(const ArchiveBuffer& buffer, const DatabaseExportSett
     error = NoEngineDescription(fileName);
   } else {
     const std::string table = ArchiveTableName(settings.deviceId);
-    const auto failure = database.replaceTable(fileName, engine, table, BuildArchiveRows(buffer));
+    const auto failure = database.replaceTable(fileName, engine, table, BuildArchiveRows(buffer, engine));
     if (!failure) return;
     error = failure->empty() ? SilentFailureDescription(fileName, table) : *failure;
   }

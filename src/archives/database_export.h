@@ -23,8 +23,8 @@ inline constexpr char kDateTimeFieldName[] = "Дата/Час";
 
 struct ArchiveRow {
   LocalDateTime time;
-  // Channels 1..8 rounded to single precision; empty for the range markers.
-  std::array<std::optional<float>, kChannelCount> values;
+  // Channels 1..8 as the engine keeps them; empty for the range markers.
+  std::array<std::optional<double>, kChannelCount> values;
 };
 
 // "#<deviceId>".
@@ -35,7 +35,10 @@ std::string TemperatureFieldName(int channel);
 std::string IsoDateTime(const LocalDateTime& t);
 
 // The valid records of the buffer, newest first; reset markers and empty slots left out.
-std::vector<ArchiveRow> BuildArchiveRows(const ArchiveBuffer& buffer);
+// Access keeps a temperature as Single, the degrees rounded to single precision; SQLite has
+// no single precision and keeps the value the instrument meant, tenths / 10 as a double
+// (20.1 rather than the widened single 20.1000003814697).
+std::vector<ArchiveRow> BuildArchiveRows(const ArchiveBuffer& buffer, DatabaseEngine engine);
 
 // The engine layer.
 class ArchiveDatabase {

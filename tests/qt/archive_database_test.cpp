@@ -53,12 +53,13 @@ TEST(ArchiveDatabase, CreatesReplacesAndKeepsOneTablePerInstrument) {
   EXPECT_EQ(rows[0][0].toString(), "2026-12-07 23:59:30");
   EXPECT_EQ(rows[1][0].toString(), "2026-12-07 23:58:30");
   EXPECT_EQ(rows[2][0].toString(), "2026-12-07 23:56:30");  // entry 2 was a reset marker
-  EXPECT_EQ(rows[1][1].toDouble(), static_cast<double>(0.1f));
-  EXPECT_EQ(rows[1][2].toDouble(), static_cast<double>(23.1f));  // nearest single to 23.1
+  // SQLite has no single precision: the values are kept as the instrument meant them.
+  EXPECT_EQ(rows[1][1].toDouble(), 0.1);
+  EXPECT_EQ(rows[1][2].toDouble(), 23.1);
   EXPECT_TRUE(rows[1][3].isNull());                              // LowMarker
   EXPECT_TRUE(rows[1][4].isNull());                              // HighMarker
   EXPECT_EQ(rows[1][5].toDouble(), -1234.5);
-  EXPECT_EQ(rows[1][8].toDouble(), static_cast<double>(-0.1f));
+  EXPECT_EQ(rows[1][8].toDouble(), -0.1);
 
   // A second export for the same instrument replaces the table.
   ArchiveBuffer two;

@@ -76,5 +76,18 @@ TEST(DatabaseExport, EngineByExtensionAndTheErrorBox) {
   EXPECT_NE(NoEngineDescription("/x/Archives.mdb").find("Windows"), std::string::npos);
 }
 
+// SQLite's values are proven on real files (tests/qt); Access, out of reach here, keeps
+// the Single of the degrees, markers as Null.
+TEST(DatabaseExport, AccessRowsKeepTheSingleOfTheDegrees) {
+  ArchiveBuffer buffer;
+  buffer.append(MakeArchiveEntry(0x00, {201, -1, 32000, 31999}));
+  const std::vector<ArchiveRow> rows = BuildArchiveRows(buffer, DatabaseEngine::Access);
+  ASSERT_EQ(rows.size(), 1u);
+  EXPECT_EQ(rows[0].values[0], static_cast<double>(20.1f));
+  EXPECT_EQ(rows[0].values[1], static_cast<double>(-0.1f));
+  EXPECT_EQ(rows[0].values[2], std::nullopt);
+  EXPECT_EQ(rows[0].values[3], static_cast<double>(3199.9f));
+}
+
 }  // namespace
 }  // namespace km8

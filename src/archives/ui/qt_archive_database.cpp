@@ -71,7 +71,7 @@ std::optional<std::string> WriteTable(QSqlDatabase& db, DatabaseEngine engine,
       times.append(TimeValue(engine, row.time));
       for (std::size_t channel = 0; channel < values.size(); ++channel) {
         const auto& value = row.values[channel];
-        values[channel].append(value ? QVariant(static_cast<double>(*value)) : null);
+        values[channel].append(value ? QVariant(*value) : null);
       }
     }
     query.addBindValue(times);
