@@ -1,8 +1,37 @@
 #include "res/ui/qt_message_box_host.h"
 
+#include <QGuiApplication>
+#include <QLabel>
+#include <QScreen>
 #include <QWidget>
+#include <algorithm>
 
 namespace km8 {
+namespace {
+
+// QMessageBox wraps a text wider than half the screen (500 pixels at most) at about that
+// width, so a message written in lines of its own got the last word of a long line on a
+// line by itself. The text is made as wide as its longest line, as long as the box still
+// fits the width the message box allows itself on this screen.
+void keepLinesAsWritten(QMessageBox& box) {
+  if (!box.text().contains(QLatin1Char('\n'))) return;
+  auto* label = box.findChild<QLabel*>(QStringLiteral("qt_msgbox_label"));
+  if (label == nullptr) return;
+  const QFontMetrics metrics = label->fontMetrics();
+  int widest = 0;
+  for (const QString& line : box.text().split(QLatin1Char('\n'))) {
+    widest = std::max(widest, metrics.horizontalAdvance(line));
+  }
+  widest += metrics.averageCharWidth();  // room for the layout's rounding
+  const QScreen* screen = box.screen() ? box.screen() : QGuiApplication::primaryScreen();
+  const int screenWidth = screen ? screen->availableGeometry().width() : 1024;
+  const int boxLimit = screenWidth <= 1024 ? screenWidth : std::min(screenWidth - 480, 1000);
+  // The icon, the margins and the spacing take the rest of the box.
+  if (widest > boxLimit - 150) return;
+  label->setMinimumWidth(widest);
+}
+
+}  // namespace
 
 MessageBoxButtons messageBoxButtons(MessageButtons buttons, bool defaultSecond) {
   using B = QMessageBox::StandardButton;
@@ -43,6 +72,7 @@ MessageResult QtMessageBoxHost::showMessage(const Message& message) {
   box.setDefaultButton(b.defaultButton);
   box.setEscapeButton(b.escapeButton);
   if (message.topmost) box.setWindowFlag(Qt::WindowStaysOnTopHint, true);
+  keepLinesAsWritten(box);
 
   switch (static_cast<QMessageBox::StandardButton>(box.exec())) {
     case QMessageBox::Ok:
