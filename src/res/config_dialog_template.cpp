@@ -1,5 +1,7 @@
 #include "res/config_dialog_template.h"
 
+#include <algorithm>
+#include <array>
 #include <iterator>
 
 namespace km8 {
@@ -32,7 +34,7 @@ constexpr ControlTemplate kConfigDialogControls[] = {
     {1052, K::Edit, "", 168, 104, 43, 12, kDigitsOnly},
     {1, K::DefaultPushButton, "OK", 52, 133, 50, 14},
     {2, K::PushButton, "Cancel", 120, 133, 50, 14},
-    // Between the port list and the attempts label; only with device paths.
+    // Between the port list and the attempts label; only with device paths (moved below).
     {kDeviceChooserButtonId, K::PushButton, "…", 99, 86, 12, 12},
 };
 
@@ -45,6 +47,18 @@ constexpr ControlTemplate kDeviceChooserControls[] = {
 // clang-format on
 
 constexpr std::size_t kTemplateControlCount = std::size(kConfigDialogControls) - 1;
+
+// With device paths the port list shows a device after the port: it takes the gap before the
+// attempts label, and the "…" button moves along to its right end.
+constexpr auto kDeviceButtonControls = [] {
+  std::array<ControlTemplate, std::size(kConfigDialogControls)> controls{};
+  std::copy(std::begin(kConfigDialogControls), std::end(kConfigDialogControls), controls.begin());
+  for (ControlTemplate& c : controls) {
+    if (c.id == 1048) c.width = 60;
+    if (c.id == kDeviceChooserButtonId) c.x = 116;
+  }
+  return controls;
+}();
 
 }  // namespace
 
@@ -61,7 +75,7 @@ const DialogTemplate& ConfigDialogTemplate() {
 
 const DialogTemplate& ConfigDialogWithDeviceButtonTemplate() {
   static const DialogTemplate t{132, "Конфігурація",       223, 154, "MS Sans Serif",
-                                8,   kConfigDialogControls};
+                                8,   kDeviceButtonControls};
   return t;
 }
 

@@ -6,9 +6,11 @@
 #include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
+#include <QProxyStyle>
 #include <QPushButton>
 #include <QScrollBar>
 #include <QStandardItemModel>
+#include <QStyleOptionComboBox>
 #include <QTableView>
 #include <stdexcept>
 
@@ -40,6 +42,38 @@ QString describe(const SerialDevice& device) {
   }
   return text;
 }
+
+// "COM2 — /dev/ttyUSB0" cut to `width`: the port, then as much of the device's own name
+// (the last part of its path, which for a by-id link names the adapter) as fits.
+QString fitPortText(const QString& text, const QFontMetrics& metrics, int width) {
+  if (metrics.horizontalAdvance(text) <= width) return text;
+  const QString dash = QString::fromUtf8(kPortDeviceDash);
+  const qsizetype at = text.indexOf(dash);
+  if (at < 0) return text;
+  const QString port = text.left(at + dash.size());
+  const QString path = text.mid(at + dash.size());
+  const QString name = path.mid(path.lastIndexOf(QLatin1Char('/')) + 1);
+  return port + metrics.elidedText(name.isEmpty() ? path : name, Qt::ElideRight,
+                                   width - metrics.horizontalAdvance(port));
+}
+
+// The closed port list is narrow: it shows the port and as much of its device as fits;
+// the open list and the tooltip keep the whole path.
+class ClosedPortListStyle final : public QProxyStyle {
+ public:
+  void drawControl(ControlElement element, const QStyleOption* option, QPainter* painter,
+                   const QWidget* widget) const override {
+    const auto* box = qstyleoption_cast<const QStyleOptionComboBox*>(option);
+    if (element != CE_ComboBoxLabel || box == nullptr) {
+      QProxyStyle::drawControl(element, option, painter, widget);
+      return;
+    }
+    QStyleOptionComboBox shown(*box);
+    const QRect field = subControlRect(CC_ComboBox, box, SC_ComboBoxEditField, widget);
+    shown.currentText = fitPortText(box->currentText, box->fontMetrics, field.width() - 2);
+    QProxyStyle::drawControl(element, &shown, painter, widget);
+  }
+};
 
 }  // namespace
 
@@ -107,6 +141,9 @@ ConfigDialog::ConfigDialog(const ConfigDialogValues& values, MessageBoxHost& mes
   for (std::uint32_t rate : kConfigBaudRates) rates->addItem(QString::number(rate));
   if (options_.devicePaths) {
     // The closed list is narrow; the open one and the tooltip show the whole path.
+    auto* style = new ClosedPortListStyle;
+    style->setParent(ports);
+    ports->setStyle(style);
     connect(ports, &QComboBox::currentIndexChanged, this,
             [ports] { ports->setToolTip(ports->currentText()); });
     connect(required<QPushButton>(ui_, kDeviceChooserButtonId), &QPushButton::clicked, this,
