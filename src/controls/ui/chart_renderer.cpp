@@ -259,7 +259,11 @@ void ChartRenderer::paintTrace(QPainter& painter, const ChartLayout& layout, con
     const int yMax = yOf(layout, lo, hi, col.max);
     const QPoint first(x, yOf(layout, lo, hi, col.first));
     const bool linked = joined && !col.gapBefore;
-    if (linked) lines_.emplace_back(previous, first);
+    // A join to the column just before that moves at most one row sets only its two end
+    // pixels; on such a device the two columns' own strokes set them already.
+    const bool joinAddsNothing = strokesAsRects && yMin != yMax && previous.x() == x - 1 &&
+                                 std::abs(first.y() - previous.y()) <= 1;
+    if (linked && !joinAddsNothing) lines_.emplace_back(previous, first);
     if (yMin != yMax) {
       if (strokesAsRects) {
         rects_.emplace_back(x, yMax, 1, yMin - yMax + 1);  // yMax is the upper end
