@@ -159,16 +159,9 @@ void SampleRing::columnBounds(std::int64_t t0, std::int64_t t1,
 }
 
 SampleRing::Range SampleRing::samplesRange(int channel, std::int64_t a, std::int64_t b) const {
-  // In runs of consecutive slots (the stretch never wraps when it lies in one block),
-  // so that the loop is a plain scan of memory.
   Range r{kInf, -kInf};
   const float* v = values(channel);
-  while (a < b) {
-    const std::size_t s = slot(a);
-    const std::int64_t run = std::min(b - a, slots_ - static_cast<std::int64_t>(s));
-    for (const float *p = v + s, *e = p + run; p != e; ++p) r.add(*p);
-    a += run;
-  }
+  for (std::int64_t seq = a; seq < b; ++seq) r.add(v[slot(seq)]);
   return r;
 }
 
