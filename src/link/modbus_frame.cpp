@@ -1,5 +1,6 @@
 #include "link/modbus_frame.h"
 
+#include <algorithm>
 #include <cstring>
 
 #include "crc16.h"
@@ -103,14 +104,26 @@ std::size_t expectedReplyLength(std::uint8_t function, const std::uint8_t* reply
   }
 }
 
+std::uint32_t characterHalfBits(std::uint8_t dataBits, std::uint8_t parity, std::uint8_t stopBits) {
+  const bool parityBit = parity >= 1 && parity <= 4;
+  return 2u * (1u + dataBits + (parityBit ? 1u : 0u)) + 2u + std::min<std::uint32_t>(stopBits, 2);
+}
+
+std::chrono::nanoseconds characterTime(std::uint32_t baud, std::uint8_t dataBits,
+                                       std::uint8_t parity, std::uint8_t stopBits) {
+  if (baud == 0) return {};
+  const std::uint64_t halfBits = characterHalfBits(dataBits, parity, stopBits);
+  return std::chrono::nanoseconds((halfBits * 500'000'000ull + baud - 1) / baud);
+}
+
 std::chrono::microseconds frameSilence(std::uint32_t baud, std::uint8_t dataBits,
                                        std::uint8_t parity, std::uint8_t stopBits) {
   if (baud == 0) return {};
-  if (baud > 19200) return std::chrono::microseconds(1750);
-  const bool parityBit = parity >= 1 && parity <= 4;
-  // In half bits, so that one and a half stop bits count exactly.
-  const std::uint64_t halfBits = 2u * (1u + dataBits + (parityBit ? 1u : 0u)) + 2u + stopBits;
-  return std::chrono::microseconds(halfBits * 1'750'000ull / baud);
+  // 3.5 characters of halfBits / 2 bits each.
+  const std::uint64_t halfBits = characterHalfBits(dataBits, parity, stopBits);
+  const std::chrono::microseconds silence((halfBits * 1'750'000ull + baud - 1) / baud);
+  if (baud > 19200) return std::max(silence, std::chrono::microseconds(1750));
+  return silence;
 }
 
 std::uint16_t replyCode(const std::uint8_t* reply, std::size_t n) {

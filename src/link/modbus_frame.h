@@ -45,9 +45,19 @@ bool isValidEchoReply(const std::uint8_t* reply, std::size_t n, const std::uint8
 // neither way, or a function whose reply length the master does not know).
 std::size_t expectedReplyLength(std::uint8_t function, const std::uint8_t* reply, std::size_t n);
 
-// The silence that ends a frame on the line: 3.5 characters of start, data, parity and
-// stop bits (stopBits 0 one, 1 one and a half, 2 two; parity 1 to 4 adds a bit); above
-// 19200 baud the usual fixed 1.75 ms. Zero for a baud rate of 0.
+// One character on the line as its frame really is: a start bit, the data bits, a
+// parity bit for parity 1 to 4, and the stop bits (stopBits 0 one, 1 one and a half, 2
+// and above two), in half bits so that one and a half stop bits count exactly.
+std::uint32_t characterHalfBits(std::uint8_t dataBits, std::uint8_t parity, std::uint8_t stopBits);
+
+// The time one such character takes on the wire, rounded up to the nanosecond, so that
+// waits built from it are never shorter than the line. Zero for a baud rate of 0.
+std::chrono::nanoseconds characterTime(std::uint32_t baud, std::uint8_t dataBits,
+                                       std::uint8_t parity, std::uint8_t stopBits);
+
+// The silence that ends a frame on the line: 3.5 of those characters, rounded up to the
+// microsecond; above 19200 baud the usual 1.75 ms, or the 3.5 characters where they take
+// longer (custom rates just above 19200, long frames). Zero for a baud rate of 0.
 std::chrono::microseconds frameSilence(std::uint32_t baud, std::uint8_t dataBits,
                                        std::uint8_t parity, std::uint8_t stopBits);
 

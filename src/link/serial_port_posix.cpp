@@ -41,22 +41,27 @@ int msUntil(std::optional<ReadClock::time_point> deadline) {
   return static_cast<int>(std::max<std::chrono::milliseconds::rep>(left.count(), 0));
 }
 
-// The rest of a reply of known length cannot come sooner than its characters take on
-// the line: sleep through all but the last two of them instead of waking for every
-// byte. Bytes keep arriving in the driver meanwhile; the sleep never passes the wait
-// the rule allows, so the time-outs still end the read as before.
+// The shortest reply a Modbus slave sends: address, function, exception code, CRC.
+constexpr std::size_t kShortestReply = 5;
+
+// The rest of a reply cannot come sooner than its characters take on the line: after
+// each read, sleep until all but the last of the bytes still missing can have arrived
+// (of the whole frame once its length is known, of the shortest reply before that),
+// then wait for the last one, which ends the read the moment it comes. `lastRead` is
+// when the bytes so far were taken. Bytes keep arriving in the driver meanwhile; the
+// sleep never passes the wait the rule allows, so the time-outs end the read as before.
 void sleepThroughFrame(const ReadEndRule& rule, std::span<const std::uint8_t> received,
-                       ReadClock::duration sinceCall, std::chrono::nanoseconds characterTime) {
-  const std::size_t frame = std::min<std::size_t>(
-      expectedReplyLength(rule.replyFunction(), received.data(), received.size()),
-      rule.readLength());
-  if (frame == 0 || received.size() + 2 >= frame) return;
-  const ReadStep step = rule.next(received, sinceCall, ReadClock::duration::zero());
+                       ReadClock::time_point start, ReadClock::time_point lastRead,
+                       std::chrono::nanoseconds characterTime) {
+  std::size_t frame = expectedReplyLength(rule.replyFunction(), received.data(), received.size());
+  if (frame == 0) frame = kShortestReply;
+  frame = std::min<std::size_t>(frame, rule.readLength());
+  if (received.size() + 1 >= frame) return;
+  const ReadStep step = rule.next(received, lastRead - start, ReadClock::duration::zero());
   if (step.end != ReadEnd::None) return;
-  auto pause = characterTime * static_cast<int>(frame - received.size() - 2);
-  if (step.waitMs >= 0)
-    pause = std::min<std::chrono::nanoseconds>(pause, std::chrono::milliseconds(step.waitMs));
-  std::this_thread::sleep_for(pause);
+  auto until = lastRead + characterTime * static_cast<int>(frame - received.size() - 1);
+  if (step.waitMs >= 0) until = std::min(until, lastRead + std::chrono::milliseconds(step.waitMs));
+  std::this_thread::sleep_until(until);
 }
 
 }  // namespace
@@ -65,9 +70,8 @@ struct SerialPort::Backend {
   int fd = -1;
   std::uint32_t intervalMs = 20;
   std::uint32_t totalMs = 0;     // 0: no total time-out
-  std::uint32_t charMicros = 0;  // time on the wire of one character, with margin
-  // The same without margin: start, data, parity and stop bits of the line's frame.
-  std::chrono::nanoseconds frameCharTime{0};
+  // Time on the wire of one character: start, data, parity and stop bits of the line.
+  std::chrono::nanoseconds characterTime{0};
   ParityMarkDecoder marks;
   // Line error count of the driver at the last look, where the driver keeps one.
   std::optional<std::uint64_t> errorCount;
@@ -135,12 +139,8 @@ int SerialPort::Open(const SerialSetup& setup) {
   readLength_ = setup.FrameLength;
   backend_->intervalMs = intervalTimeoutMs(setup.BaudRate);
   backend_->totalMs = setup.TotalTimeoutMs;
-  backend_->charMicros = static_cast<std::uint32_t>(
-      std::max<std::uint64_t>(1, (setup.DataBits + 3u) * 1000000ull / setup.BaudRate));
-  const bool parity = setup.Parity >= 1 && setup.Parity <= 4;
-  const std::uint64_t halfBits =
-      2u * (1u + setup.DataBits + (parity ? 1u : 0u)) + 2u + setup.StopBits;
-  backend_->frameCharTime = std::chrono::nanoseconds(halfBits * 500'000'000ull / setup.BaudRate);
+  backend_->characterTime =
+      characterTime(setup.BaudRate, setup.DataBits, setup.Parity, setup.StopBits);
   backend_->marks.reset();
   backend_->errorCount = readLineErrorCount(fd);
   return 1;
@@ -219,11 +219,11 @@ int SerialPort::Write(const std::uint8_t* data, std::uint32_t length, std::uint3
     if (::ioctl(b.fd, TIOCOUTQ, &queued) != 0 || queued <= 0) break;
     const int left = msUntil(deadline);
     if (left == 0) break;
-    auto pause = std::chrono::microseconds(static_cast<std::uint64_t>(queued) * b.charMicros);
+    auto pause = b.characterTime * queued;
     if (left > 0)
-      pause = std::min<std::chrono::microseconds>(pause, std::chrono::milliseconds(left));
+      pause = std::min<std::chrono::nanoseconds>(pause, std::chrono::milliseconds(left));
     std::this_thread::sleep_for(
-        std::max<std::chrono::microseconds>(pause, std::chrono::microseconds(500)));
+        std::max<std::chrono::nanoseconds>(pause, std::chrono::microseconds(500)));
   }
   return 1;
 }
@@ -275,7 +275,7 @@ int SerialPort::Read(std::uint8_t* buffer, std::uint32_t& received) {
       received += static_cast<std::uint32_t>(decoded.produced);
       lineError = lineError || decoded.lineError;
       if (replyFunction_ != 0)
-        sleepThroughFrame(rule, {buffer, received}, *lastByte - start, b.frameCharTime);
+        sleepThroughFrame(rule, {buffer, received}, start, *lastByte, b.characterTime);
       continue;
     }
     if (n < 0 && (errno == EINTR || errno == EAGAIN || errno == EWOULDBLOCK)) continue;

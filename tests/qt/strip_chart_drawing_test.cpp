@@ -2,9 +2,12 @@
 
 #include <QDateTime>
 #include <QEvent>
+#include <QPainter>
 #include <QTest>
+#include <algorithm>
 #include <cmath>
 #include <limits>
+#include <vector>
 
 #include "controls/ui/color_ref.h"
 #include "controls/ui/strip_chart_widget.h"
@@ -310,6 +313,107 @@ TEST_F(StripChartDrawing, CapacityKeepsTheNewestAndBadArgumentsThrow) {
   chart.setCapacity(60000);
   EXPECT_EQ(chart.samples().size(), 100u);
   EXPECT_NO_THROW(chart.setSampleValue(0, last, 7.0));
+}
+
+// The traces of a full ring (8 x 60000 samples over 281 columns) as the chart used to
+// draw them, every stroke a line: per column one from the minimum to the maximum and
+// one from the previous column's last value to this one's first. The renderer fills
+// the vertical strokes as rectangles on images; the pixels must stay the same.
+void drawStrokesAsLines(QPainter& painter, const StripChartWidget& chart) {
+  const QRect plot = chart.chartLayout().plot;
+  const auto [lo, hi] = ChartRenderer::drawnRange(chart.look());
+  auto yOf = [&](double v) {
+    const double reach = 4.0 * plot.height();
+    const double y = plot.top() + (hi - v) / (hi - lo) * (plot.height() - 1);
+    return static_cast<int>(std::lround(std::clamp(y, plot.top() - reach, plot.bottom() + reach)));
+  };
+  std::vector<std::int64_t> bounds(static_cast<std::size_t>(plot.width()) + 1);
+  std::vector<ColumnSummary> columns(bounds.size() - 1);
+  chart.samples().columnBounds(chart.visibleWindow().start, chart.visibleWindow().end, bounds);
+  const int current = chart.look().currentChannel;
+  std::vector<int> order;
+  for (int ch = 0; ch < 8; ++ch) {
+    if (ch != current) order.push_back(ch);
+  }
+  order.push_back(current);
+  painter.setClipRect(plot);
+  for (int ch : order) {
+    chart.samples().summarize(ch, bounds, columns);
+    painter.setPen(QPen(toQColor(chart.look().channels[static_cast<std::size_t>(ch)].color), 1));
+    bool joined = false;
+    QPoint previous;
+    for (std::size_t c = 0; c < columns.size(); ++c) {
+      const ColumnSummary& col = columns[c];
+      if (!col.hasSamples) continue;
+      if (!col.hasValue) {
+        joined = false;
+        continue;
+      }
+      const int x = plot.left() + static_cast<int>(c);
+      const QPoint first(x, yOf(col.first));
+      const bool linked = joined && !col.gapBefore;
+      if (linked) painter.drawLine(previous, first);
+      if (yOf(col.min) != yOf(col.max)) {
+        painter.drawLine(x, yOf(col.min), x, yOf(col.max));
+      } else if (!linked) {
+        painter.drawPoint(first);
+      }
+      previous = QPoint(x, yOf(col.last));
+      joined = !col.gapAfter;
+    }
+  }
+}
+
+TEST(StripChartStrokes, TracesDrawTheSamePixelsAsOneLinePerStroke) {
+  // The full ring, and a few samples a column with noise wide enough that the joins
+  // between columns leave their strokes.
+  struct Case {
+    int samples;
+    double noise;
+  };
+  for (const Case& c : {Case{StripChartWidget::kDefaultCapacity, 1.0}, Case{1200, 40.0}}) {
+    SCOPED_TRACE(c.samples);
+    StripChartWidget chart;
+    chart.resize(400, 305);
+    std::int64_t now = QDateTime(QDate(2024, 3, 1), QTime(12, 0, 0)).toMSecsSinceEpoch();
+    chart.setClock([&now] { return now; });
+    chart.setCapacity(StripChartWidget::kDefaultCapacity);
+    chart.setValueRange(20.0, 100.0);
+    chart.setTimeAxis(0.0, c.samples / 86400.0);
+    chart.setCurrentChannel(3);
+    // Three slow waves with noise, every 97th reading missing, and on channel 5 readings
+    // far off the range now and then, whose strokes the plot's edges cut.
+    for (int i = 0; i < c.samples; ++i) {
+      now += 1000;
+      const int index = chart.newSample();
+      for (int ch = 0; ch < 8; ++ch) {
+        if ((i + ch) % 97 == 0) continue;
+        double v = 60.0 + 30.0 * std::sin(6.0 * 3.14159265358979 * i / c.samples + ch) +
+                   c.noise * ((i * 7919 + ch * 104729) % 100) / 100.0;
+        if (ch == 5 && i % 500 == 17) v = i % 1000 == 17 ? 500.0 : -300.0;
+        chart.setSampleValue(ch, index, v);
+      }
+    }
+    const QImage drawn = chart.renderPicture();
+
+    for (int ch = 0; ch < 8; ++ch) chart.setChannelVisible(ch, false);
+    QImage expected = chart.renderPicture();
+    for (int ch = 0; ch < 8; ++ch) chart.setChannelVisible(ch, true);
+    {
+      QPainter painter(&expected);
+      drawStrokesAsLines(painter, chart);
+    }
+    int traced = 0;
+    int different = 0;
+    for (int y = 0; y < drawn.height(); ++y) {
+      for (int x = 0; x < drawn.width(); ++x) {
+        different += drawn.pixel(x, y) != expected.pixel(x, y);
+        traced += test::Is(expected, x, y, toQColor(chart.look().channels[3].color));
+      }
+    }
+    EXPECT_GT(traced, 1000);  // the current channel's trace is there to compare
+    EXPECT_EQ(different, 0);
+  }
 }
 
 }  // namespace

@@ -141,15 +141,42 @@ TEST(ModbusFrame, ExpectedReplyLengthFollowsTheFunctionByteAndTheByteCount) {
   }
 }
 
-TEST(ModbusFrame, FrameSilenceIsThreeAndAHalfCharactersOfTheLinesOwnFrame) {
+// The drain after a write, the sleep through a reply and the silence before a request
+// are built from these: a character miscounted by one bit (11 for 8N1, 9 for 8O1) or
+// rounded down would make them shorter than the line.
+TEST(ModbusFrame, CharacterTimeAndSilenceCountTheBitsOfTheLinesOwnFrame) {
   using std::chrono::microseconds;
-  EXPECT_EQ(frameSilence(19200, 8, 0, 0), microseconds(1822));  // 10 bits a character
-  EXPECT_EQ(frameSilence(9600, 8, 2, 0), microseconds(4010));   // 11 with parity
-  EXPECT_EQ(frameSilence(9600, 8, 5, 0), microseconds(3645));   // 5 is no parity
-  EXPECT_EQ(frameSilence(1200, 7, 0, 1), microseconds(27708));  // 9.5 bits
-  EXPECT_EQ(frameSilence(1200, 8, 1, 2), microseconds(35000));  // 12 bits
-  EXPECT_EQ(frameSilence(38400, 8, 0, 0), microseconds(1750));  // fixed above 19200
-  EXPECT_EQ(frameSilence(0, 8, 0, 0), microseconds(0));
+  using std::chrono::nanoseconds;
+  struct Case {
+    std::uint32_t baud;
+    std::uint8_t dataBits, parity, stopBits;
+    std::uint32_t halfBits;
+    std::int64_t characterNs, silenceUs;
+  };
+  const Case cases[] = {
+      {19200, 8, 0, 0, 20, 520834, 1823},    // 8N1: 10 bits, 520833.3 ns rounded up
+      {19200, 7, 2, 0, 20, 520834, 1823},    // 7E1: 10 bits
+      {9600, 8, 1, 0, 22, 1145834, 4011},    // 8O1: 11 bits
+      {9600, 8, 0, 2, 22, 1145834, 4011},    // 8N2: 11 bits
+      {9600, 8, 5, 0, 20, 1041667, 3646},    // parity 5 adds no bit
+      {4800, 7, 0, 0, 18, 1875000, 6563},    // 7N1: 9 bits
+      {1200, 7, 0, 1, 19, 7916667, 27709},   // 7N1.5: 9.5 bits
+      {1200, 8, 2, 2, 24, 10000000, 35000},  // 8E2: 12 bits
+      {38400, 8, 0, 0, 20, 260417, 1750},    // 1.75 ms above 19200 (3.5 chars: 912 us)
+      {19201, 8, 0, 0, 20, 520807, 1823},    // custom rate: 3.5 chars exceed 1.75 ms
+      {20000, 8, 2, 2, 24, 600000, 2100},    // custom rate, long frame
+      {0, 8, 0, 0, 20, 0, 0},                // no rate, no port
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(testing::Message() << c.baud << " baud, " << int(c.dataBits) << " data, parity "
+                                    << int(c.parity) << ", stop " << int(c.stopBits));
+    EXPECT_EQ(characterHalfBits(c.dataBits, c.parity, c.stopBits), c.halfBits);
+    const nanoseconds character = characterTime(c.baud, c.dataBits, c.parity, c.stopBits);
+    const microseconds silence = frameSilence(c.baud, c.dataBits, c.parity, c.stopBits);
+    EXPECT_EQ(character, nanoseconds(c.characterNs));
+    EXPECT_EQ(silence, microseconds(c.silenceUs));
+    EXPECT_GE(nanoseconds(silence).count() * 2, character.count() * 7);  // never below 3.5
+  }
 }
 
 }  // namespace

@@ -2,6 +2,7 @@
 
 #include <QDateTime>
 #include <QFontMetrics>
+#include <QPaintEngine>
 #include <algorithm>
 #include <cmath>
 
@@ -227,14 +228,23 @@ void ChartRenderer::paintTrace(QPainter& painter, const ChartLayout& layout, con
   columns_.resize(bounds_.size() - 1);
   samples.summarize(channel, bounds_, columns_);
   const auto [lo, hi] = drawnRange(look);
-  painter.setPen(QPen(toQColor(ch.color), 1));
+  const QColor color = toQColor(ch.color);
 
   // Per column one vertical stroke from the minimum to the maximum, and a stroke from
   // the previous column's last value to this one's first, unless a sample without
   // value lies between them. Columns without any sample (samples sparser than pixels)
   // do not break the trace.
+  // Where the painter sets device pixels one for one (an image or a widget, unscaled,
+  // not antialiased), a vertical stroke is exactly the one-pixel-wide rectangle from
+  // its top to its bottom end, and rectangles fill in one batch for far less than
+  // lines cost; elsewhere (the printer, a scaled picture) the strokes stay lines.
+  const bool strokesAsRects = painter.paintEngine() != nullptr &&
+                              painter.paintEngine()->type() == QPaintEngine::Raster &&
+                              painter.deviceTransform().type() <= QTransform::TxTranslate &&
+                              !painter.testRenderHint(QPainter::Antialiasing);
   lines_.clear();
   points_.clear();
+  rects_.clear();
   bool joined = false;
   QPoint previous;
   for (std::size_t c = 0; c < columns_.size(); ++c) {
@@ -249,15 +259,30 @@ void ChartRenderer::paintTrace(QPainter& painter, const ChartLayout& layout, con
     const int yMax = yOf(layout, lo, hi, col.max);
     const QPoint first(x, yOf(layout, lo, hi, col.first));
     const bool linked = joined && !col.gapBefore;
-    if (linked) lines_.emplace_back(previous, first);
+    // A join to the column just before that moves at most one row sets only its two end
+    // pixels; on such a device the two columns' own strokes set them already.
+    const bool joinAddsNothing = strokesAsRects && yMin != yMax && previous.x() == x - 1 &&
+                                 std::abs(first.y() - previous.y()) <= 1;
+    if (linked && !joinAddsNothing) lines_.emplace_back(previous, first);
     if (yMin != yMax) {
-      lines_.emplace_back(x, yMin, x, yMax);
+      if (strokesAsRects) {
+        rects_.emplace_back(x, yMax, 1, yMin - yMax + 1);  // yMax is the upper end
+      } else {
+        lines_.emplace_back(x, yMin, x, yMax);
+      }
     } else if (!linked) {
       points_.push_back(first);
     }
     previous = QPoint(x, yOf(layout, lo, hi, col.last));
     joined = !col.gapAfter;
   }
+  if (!rects_.empty()) {
+    painter.setPen(Qt::NoPen);
+    painter.setBrush(color);
+    painter.drawRects(rects_.data(), static_cast<int>(rects_.size()));
+    painter.setBrush(Qt::NoBrush);
+  }
+  painter.setPen(QPen(color, 1));
   if (!lines_.empty()) painter.drawLines(lines_.data(), static_cast<int>(lines_.size()));
   if (!points_.empty()) painter.drawPoints(points_.data(), static_cast<int>(points_.size()));
   if (channel == look.currentChannel) currentColumns_ = columns_;

@@ -59,6 +59,7 @@ class ChartRenderer {
   std::vector<ColumnSummary> currentColumns_;  // the current channel's, for the cursor
   std::vector<QLine> lines_;
   std::vector<QPoint> points_;
+  std::vector<QRect> rects_;
 };
 
 }  // namespace km8
