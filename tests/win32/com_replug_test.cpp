@@ -53,19 +53,19 @@ class ComReplugTest : public ::testing::Test {
   void SetUp() override {
     KM8_REQUIRE_SERVED_PORTS(served);
     com = served->scripted[1];
-    far = std::make_unique<RemoteResponder>(served->responder, com);
+    adapter = std::make_unique<RemoteResponder>(served->responder, com);
   }
   void TearDown() override {
     port.Close();
-    if (far) far->plug();  // for the tests that follow
+    if (adapter) adapter->plug();  // for the tests that follow
   }
 
   // Plugs the adapter in with the instrument answering one ping, and writes the ping
   // until the port has found the device again by itself; true when it was written.
   bool plugInAndWrite() {
-    far->plug();
-    far->expect(kPing).reply(kPong);
-    far->start();
+    adapter->plug();
+    adapter->expect(kPing).reply(kPong);
+    adapter->start();
     std::uint32_t written = 0;
     const auto giveUp = std::chrono::steady_clock::now() + 10s;
     while (std::chrono::steady_clock::now() < giveUp)
@@ -86,31 +86,31 @@ class ComReplugTest : public ::testing::Test {
   const Bytes kPong = {0xAA, 0x55, 0x02};
   std::optional<ServedPorts> served;
   std::string com;
-  std::unique_ptr<RemoteResponder> far;
+  std::unique_ptr<RemoteResponder> adapter;  // the instrument behind the adapter
   PortMap ports;
   SerialPort port{ports};
 };
 
 TEST_F(ComReplugTest, AMissingOrVanishedAdapterIsFoundAgainByLaterWrites) {
   // Not plugged in when the port is opened.
-  far->unplug();
+  adapter->unplug();
   EXPECT_FALSE(port.Open(lineSetup(com, 20, 300)));
   EXPECT_FALSE(port.isOpen());
   ASSERT_TRUE(plugInAndWrite()) << "the port plugged in after opening was never taken";
   EXPECT_EQ(readOnce(), kPong);
-  EXPECT_TRUE(far->finish()) << (far->problems().empty() ? "" : far->problems()[0]);
+  EXPECT_TRUE(adapter->finish()) << (adapter->problems().empty() ? "" : adapter->problems()[0]);
 
   // Pulled out while open: the next write notices, the handle is given up.
-  far->unplug();
+  adapter->unplug();
   std::uint32_t written = 0;
   EXPECT_EQ(port.Write(kPing.data(), 3, written), 0);
   EXPECT_FALSE(port.isOpen()) << "a dead handle is kept";
   ASSERT_TRUE(plugInAndWrite()) << "the adapter plugged in again was never taken";
   EXPECT_EQ(readOnce(), kPong);
-  EXPECT_TRUE(far->finish());
+  EXPECT_TRUE(adapter->finish());
 
   // Pulled out during a read: the read fails and notices too.
-  far->unplug();
+  adapter->unplug();
   int result = 1;
   readOnce(&result);
   EXPECT_EQ(result, 0);
