@@ -25,9 +25,6 @@ namespace {
 // Reads and writes on a closed port wait this long, so that a worker polling a
 // missing port does not spin.
 constexpr auto kClosedPortDelay = std::chrono::milliseconds(20);
-// A device that has gone (an unplugged adapter) is looked for again this often, on the
-// next write, so that polling resumes soon after it is back.
-constexpr auto kVanishedRetry = std::chrono::seconds(1);
 
 // Errors after which the descriptor is dead: the tty was hung up (an unplugged USB
 // adapter, the far end of a pseudo-terminal gone) or is no longer there.
@@ -76,11 +73,6 @@ struct SerialPort::Backend {
   // Line error count of the driver at the last look, where the driver keeps one.
   std::optional<std::uint64_t> errorCount;
   std::array<std::uint8_t, 256> raw{};
-  // Set when the device went away under an open port: the setup it was opened with and
-  // when it was last looked for.
-  bool vanished = false;
-  SerialSetup setup;
-  ReadClock::time_point lastLook{};
 
   std::optional<ReadClock::time_point> deadlineFrom(ReadClock::time_point start) const {
     if (totalMs == 0) return std::nullopt;
@@ -97,36 +89,48 @@ bool SerialPort::isOpen() const { return backend_->fd >= 0; }
 
 int SerialPort::Open(const SerialSetup& setup) {
   Close();
-  backend_->setup = setup;
+  setup_ = setup;
   if (setup.BaudRate == 0 || setup.PortIndex >= kPortCount) return 0;
   const std::string path = ports_.devicePath(setup.PortIndex);
   if (path.empty()) return 0;
 
   // Non-blocking so that a modem line cannot hold up the open; CLOEXEC so that a
   // program the station starts does not inherit the port and its lock.
+  // A device that is not there (yet), not ours to open or busy is looked for again.
   const int fd = ::open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
-  if (fd < 0) return 0;
+  if (fd < 0) {
+    lose();
+    return 0;
+  }
   backend_->fd = fd;
 
   // Exclusive like a Windows COM port: TIOCEXCL makes further opens fail with EBUSY,
   // except for root, which the advisory lock still refuses (in any process, and for a
   // second descriptor in this one).
   if (::flock(fd, LOCK_EX | LOCK_NB) != 0 || ::ioctl(fd, TIOCEXCL) != 0) {
-    Close();
+    lose();
     return 0;
   }
 
+  // Settings the driver refuses close the port for good, unless the device went away
+  // meanwhile.
+  const auto fail = [this] {
+    if (deviceGone(errno))
+      lose();
+    else
+      Close();
+    return 0;
+  };
   termios current{};
-  if (::tcgetattr(fd, &current) != 0) {
-    Close();
-    return 0;
-  }
+  if (::tcgetattr(fd, &current) != 0) return fail();
   const std::optional<TermiosSettings> wanted = makeTermiosSettings(setup, current);
-  if (!wanted || ::tcsetattr(fd, TCSANOW, &wanted->attrs) != 0 ||
-      (wanted->customRate != 0 && !setCustomBaudRate(fd, wanted->customRate))) {
+  if (!wanted) {
     Close();
     return 0;
   }
+  if (::tcsetattr(fd, TCSANOW, &wanted->attrs) != 0 ||
+      (wanted->customRate != 0 && !setCustomBaudRate(fd, wanted->customRate)))
+    return fail();
 
   // The open raised DTR and RTS; drop them as the Windows port does. Pseudo-terminals
   // have no modem lines, so the result is not checked.
@@ -148,7 +152,7 @@ int SerialPort::Open(const SerialSetup& setup) {
 
 void SerialPort::Close() {
   Backend& b = *backend_;
-  b.vanished = false;
+  lookingForDevice_ = false;
   if (b.fd >= 0) {
     (void)::ioctl(b.fd, TIOCNXCL);
     ::close(b.fd);  // also releases the lock
@@ -156,12 +160,6 @@ void SerialPort::Close() {
   }
   b.marks.reset();
   b.errorCount.reset();
-}
-
-void SerialPort::lose() {
-  Close();
-  backend_->vanished = true;
-  backend_->lastLook = ReadClock::now();
 }
 
 void SerialPort::discardInput() {
@@ -175,14 +173,7 @@ void SerialPort::discardInput() {
 int SerialPort::Write(const std::uint8_t* data, std::uint32_t length, std::uint32_t& written) {
   written = 0;
   Backend& b = *backend_;
-  if (b.fd < 0 && b.vanished && ReadClock::now() - b.lastLook >= kVanishedRetry) {
-    // Silently, like the worker's own reopening: the user was not told it went either.
-    const SerialSetup setup = b.setup;
-    if (!Open(setup)) {
-      b.vanished = true;
-      b.lastLook = ReadClock::now();
-    }
-  }
+  lookForDevice();
   if (b.fd < 0) {
     std::this_thread::sleep_for(kClosedPortDelay);
     return 0;

@@ -4,6 +4,7 @@
 #include <optional>
 #include <string>
 
+#include "link/device_gone_win32.h"
 #include "link/read_end_rule.h"
 #include "link/serial_port.h"
 
@@ -34,6 +35,23 @@ HANDLE claimPort(const std::string& device) {
 
 }  // namespace
 
+bool DeviceGoneError(unsigned long error) {
+  switch (error) {
+    case ERROR_FILE_NOT_FOUND:        // the device's name is gone
+    case ERROR_ACCESS_DENIED:         // some USB serial drivers, after a removal
+    case ERROR_INVALID_HANDLE:        // the handle died with the device
+    case ERROR_NOT_READY:             // wine: the tty behind the port was hung up (EIO)
+    case ERROR_BAD_COMMAND:           // USB serial drivers after a surprise removal
+    case ERROR_GEN_FAILURE:           // the device stopped answering its driver
+    case ERROR_OPERATION_ABORTED:     // the driver cancelled the I/O as the device went
+    case ERROR_DEVICE_NOT_CONNECTED:  // usbser.sys and others, once unplugged
+    case ERROR_DEVICE_REMOVED:
+      return true;
+    default:
+      return false;
+  }
+}
+
 struct SerialPort::Backend {
   HANDLE handle = INVALID_HANDLE_VALUE;
   HANDLE claim = nullptr;
@@ -61,21 +79,36 @@ bool SerialPort::isOpen() const { return backend_->handle != INVALID_HANDLE_VALU
 
 int SerialPort::Open(const SerialSetup& setup) {
   Close();
+  setup_ = setup;
   // A block read from the registry may hold a rate of 0 (a divisor below) or a port
   // beyond COM9; neither can be opened.
   if (setup.BaudRate == 0 || setup.PortIndex >= kPortCount) return 0;
   const std::string name = ports_.devicePath(setup.PortIndex);
   if (name.empty()) return 0;
 
+  // A port that is not there (yet: ERROR_FILE_NOT_FOUND) or is held by another program
+  // (ERROR_ACCESS_DENIED, or our own claim) is looked for again.
   backend_->claim = claimPort(name);
-  if (!backend_->claim) return 0;
+  if (!backend_->claim) {
+    lose();
+    return 0;
+  }
   const HANDLE handle = ::CreateFileA(name.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr,
                                       OPEN_EXISTING, 0, nullptr);
   if (handle == INVALID_HANDLE_VALUE) {
-    Close();
+    lose();
     return 0;
   }
   backend_->handle = handle;
+  // Settings the driver refuses close the port for good, unless the device went away
+  // meanwhile.
+  const auto fail = [this] {
+    if (DeviceGoneError(::GetLastError()))
+      lose();
+    else
+      Close();
+    return 0;
+  };
 
   readLength_ = setup.FrameLength;
   (void)::SetupComm(handle, setup.FrameLength, setup.FrameLength);
@@ -83,10 +116,7 @@ int SerialPort::Open(const SerialSetup& setup) {
   DCB dcb;
   std::memset(&dcb, 0, sizeof dcb);
   dcb.DCBlength = sizeof dcb;
-  if (!::GetCommState(handle, &dcb)) {
-    Close();
-    return 0;
-  }
+  if (!::GetCommState(handle, &dcb)) return fail();
   const bool parity = setup.Parity >= 1 && setup.Parity <= 4;
   dcb.BaudRate = setup.BaudRate;
   dcb.Parity = parity ? setup.Parity : NOPARITY;
@@ -105,10 +135,7 @@ int SerialPort::Open(const SerialSetup& setup) {
   dcb.fNull = 0;
   dcb.fRtsControl = RTS_CONTROL_DISABLE;
   dcb.fAbortOnError = 0;
-  if (!::SetCommState(handle, &dcb)) {
-    Close();
-    return 0;
-  }
+  if (!::SetCommState(handle, &dcb)) return fail();
 
   COMMTIMEOUTS& timeouts = backend_->timeouts;
   timeouts.ReadIntervalTimeout = intervalTimeoutMs(setup.BaudRate);
@@ -123,6 +150,7 @@ int SerialPort::Open(const SerialSetup& setup) {
 }
 
 void SerialPort::Close() {
+  lookingForDevice_ = false;
   if (backend_->handle != INVALID_HANDLE_VALUE) ::CloseHandle(backend_->handle);
   backend_->handle = INVALID_HANDLE_VALUE;
   if (backend_->claim) ::CloseHandle(backend_->claim);
@@ -138,6 +166,7 @@ void SerialPort::discardInput() {
 
 int SerialPort::Write(const std::uint8_t* data, std::uint32_t length, std::uint32_t& written) {
   written = 0;
+  lookForDevice();
   if (backend_->handle == INVALID_HANDLE_VALUE) {
     ::Sleep(kClosedPortDelayMs);
     return 0;
@@ -145,6 +174,7 @@ int SerialPort::Write(const std::uint8_t* data, std::uint32_t length, std::uint3
   DWORD count = 0;
   const BOOL ok = ::WriteFile(backend_->handle, data, length, &count, nullptr);
   written = count;
+  if (!ok && DeviceGoneError(::GetLastError())) lose();
   return ok ? 1 : 0;
 }
 
@@ -156,11 +186,13 @@ int SerialPort::Read(std::uint8_t* buffer, std::uint32_t& received) {
   }
   Backend& b = *backend_;
   BOOL ok = TRUE;
+  DWORD readError = ERROR_SUCCESS;  // of the failed ReadFile
   if (replyFunction_ == 0) {
     // The driver ends the read by the time-outs set at opening: read length,
     // inter-character time-out after the first byte, or the total time-out.
     DWORD count = 0;
     ok = ::ReadFile(b.handle, buffer, readLength_, &count, nullptr);
+    if (!ok) readError = ::GetLastError();
     received = count;
   } else {
     // The frame's end is the rule's to find, so the driver only hands over what has
@@ -177,8 +209,8 @@ int SerialPort::Read(std::uint8_t* buffer, std::uint32_t& received) {
       if (step.end == ReadEnd::Length) break;
       DWORD count = 0;
       ok = b.readWaiting(buffer + received, step.maxBytes,
-                         step.end == ReadEnd::None ? step.waitMs : 0, count) &&
-           ok;
+                         step.end == ReadEnd::None ? step.waitMs : 0, count);
+      if (!ok) readError = ::GetLastError();
       if (count > 0) {
         received += count;
         lastByte = ReadClock::now();
@@ -188,9 +220,18 @@ int SerialPort::Read(std::uint8_t* buffer, std::uint32_t& received) {
     }
     (void)::SetCommTimeouts(b.handle, &b.timeouts);
   }
+  if (!ok && DeviceGoneError(readError)) {
+    lose();  // the received bytes stay with the caller
+    return 0;
+  }
+  // Under wine a read from a hung-up tty only times out; the line state tells.
   DWORD errors = 0;
   COMSTAT status;
   const BOOL cleared = ::ClearCommError(b.handle, &errors, &status);
+  if (!cleared && DeviceGoneError(::GetLastError())) {
+    lose();
+    return 0;
+  }
   return ok && cleared && errors == 0 ? 1 : 0;
 }
 

@@ -1,6 +1,7 @@
 // An adapter unplugged and plugged in again, over and over: the link worker on a device
 // path (a link re-pointed at a fresh pseudo-terminal each time) finds it again soon,
-// says nothing, and keeps no descriptor of the devices that went.
+// says nothing, and keeps no descriptor of the devices that went. One plugged in only
+// after start-up is reported once and then found the same way.
 #include <gtest/gtest.h>
 #include <unistd.h>
 
@@ -105,6 +106,51 @@ TEST(LinkWorkerReplug, AVanishedDeviceIsFoundAgainWithinTwoSecondsEveryTime) {
   worker.Stop();
   EXPECT_TRUE(worker.waitForExit(5s));
   plugged.reset();
+  fs::remove_all(folder);
+}
+
+TEST(LinkWorkerReplug, APortMissingAtStartIsReportedOnceAndTakenWhenItAppears) {
+  char folder[] = "/tmp/km8-replug-XXXXXX";
+  ASSERT_NE(::mkdtemp(folder), nullptr);
+  const std::string device = std::string(folder) + "/ttyUSB0";
+  PortMap ports;
+  ports.setDevicePath(1, device);
+  SharedSettings settings;
+  // Only the reopening after 201 failed attempts puts 8 data bits back (a pseudo-
+  // terminal keeps 8 whatever it is told).
+  settings.update([](AppSettings& s) { s.SerialSetup.DataBits = 7; });
+  test::WorkerLog log;
+  test::RecordingLinkHost host(log);
+  RealLinkTiming timing;
+  LinkWorker worker(settings, ports, host, timing);
+  ASSERT_TRUE(worker.start());
+  worker.RequestReconfigure();
+  ASSERT_TRUE(log.waitFor([&](const auto&) { return host.completions() >= 1; }));
+  ASSERT_EQ(host.messages().size(), 1u);
+  EXPECT_EQ(host.messages()[0].text, "Неможливо відкрити порт COM2");
+
+  int completions = 1;
+  auto transact = [&] {
+    worker.SubmitRequest({1, 4, 0, 5, nullptr});
+    ++completions;
+    if (!log.waitFor([&](const auto&) { return host.completions() >= completions; })) return false;
+    std::uint8_t count = 0;
+    return worker.TakeReply(count) != nullptr && count == 10;
+  };
+  EXPECT_FALSE(transact());
+
+  // The adapter is plugged in.
+  Plugged plugged;
+  fs::create_symlink(plugged.pty.slavePath(), device);
+  bool answered = false;
+  for (int i = 0; i < 100 && !answered; ++i) answered = transact();
+  EXPECT_TRUE(answered) << "the device that appeared was never opened";
+  EXPECT_EQ(host.messages().size(), 1u) << "the start-up message only";
+  EXPECT_EQ(settings.get(&AppSettings::SerialSetup).DataBits, 7)
+      << "found by the reopening after 201 failed attempts, not by looking again";
+
+  worker.Stop();
+  EXPECT_TRUE(worker.waitForExit(5s));
   fs::remove_all(folder);
 }
 

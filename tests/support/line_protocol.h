@@ -23,6 +23,8 @@
 //   send COMn HEX            write bytes to the station's side at once
 //   receive COMn MS          "bytes HEX": what the station sent until MS of quiet
 //   settings COMn            "settings baud=N inpck=0|1 ...": the tty as the station set it
+//   unplug COMn              the pseudo-terminal hangs up and the COM mapping goes
+//   plug COMn                a new pseudo-terminal under the same COM mapping
 namespace km8::test::line {
 
 inline std::string toHex(const Bytes& bytes) {

@@ -84,6 +84,9 @@ std::string settingsOf(int fd) {
   return out;
 }
 
+bool makeLink(const std::string& link, const std::string& target);
+bool plugIn(const ServedLine& served) { return makeLink(served.link, served.pty->slavePath()); }
+
 class Responder {
  public:
   std::map<std::string, ServedLine> lines;
@@ -116,6 +119,19 @@ class Responder {
     if (command == "finish" && w.size() == 2) return finish(client, milliseconds(std::stoi(w[1])));
     ServedLine* served = w.size() >= 2 && lines.count(w[1]) ? &lines[w[1]] : nullptr;
     if (!served) return "error unknown command or line: " + text + "\n";
+    if (command == "unplug" && w.size() == 2) {
+      // The far end hangs up and the COM mapping goes, as when an adapter is pulled out.
+      served->responder.reset();
+      served->pty.reset();
+      ::unlink(served->link.c_str());
+      return "ok\n";
+    }
+    if (command == "plug" && w.size() == 2) {
+      if (served->pty) return "ok\n";
+      served->pty = std::make_unique<PtyPair>();  // a new device under the same name
+      return plugIn(*served) ? "ok\n" : "error cannot link " + served->link + "\n";
+    }
+    if (!served->pty) return "error line " + w[1] + " is unplugged\n";
     if (command == "send" && w.size() == 3) {
       const auto bytes = line::fromHex(w[2]);
       if (!bytes) return "error bad hex\n";
@@ -132,6 +148,7 @@ class Responder {
   std::string start(Client& client) {
     if (client.line.empty()) return "error no script\n";
     ServedLine& served = lines[client.line];
+    if (!served.pty) return "error line " + client.line + " is unplugged\n";
     served.responder.reset();  // stops whatever the last script left running
     served.responder = std::make_unique<ScriptedResponder>(served.pty->masterFd());
     for (const Step& step : client.script) {
@@ -264,7 +281,7 @@ int main(int argc, char** argv) {
 
   for (auto& [name, served] : responder.lines) {
     served.pty = std::make_unique<PtyPair>();
-    if (!makeLink(served.link, served.pty->slavePath())) return 1;
+    if (!plugIn(served)) return 1;
   }
   const int listener = listenLocal(port);
   if (listener < 0) {

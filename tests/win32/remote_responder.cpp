@@ -124,6 +124,16 @@ std::map<std::string, unsigned> RemoteResponder::lineSettings() {
   return settings;
 }
 
+void RemoteResponder::unplug() {
+  const std::string answer = command("unplug " + port_);
+  if (answer != "ok") throw std::runtime_error("line responder: " + answer);
+}
+
+void RemoteResponder::plug() {
+  const std::string answer = command("plug " + port_);
+  if (answer != "ok") throw std::runtime_error("line responder: " + answer);
+}
+
 std::string RemoteResponder::command(const std::string& text) {
   sendText(text + "\n");
   return readLine();

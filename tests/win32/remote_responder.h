@@ -46,6 +46,11 @@ class RemoteResponder {
   // "cmspar", "cstopb", "crtscts", "ixon", "ixoff", "icanon", "echo").
   std::map<std::string, unsigned> lineSettings();
 
+  // The adapter pulled out: the port's pseudo-terminal hangs up and its COM mapping goes.
+  // plug() puts a new one under the same name (and does nothing on a plugged port).
+  void unplug();
+  void plug();
+
  private:
   std::string command(const std::string& text);
   void sendText(const std::string& text);
