@@ -5,6 +5,8 @@
 #   KM8_TEST_PGHOST  the socket folder (host=... in a connection string)
 #   KM8_TEST_PGUSER  the database superuser (trust authentication on the socket)
 #   KM8_TEST_PGCTL   a command taking "stop" or "start", for the outage tests
+# KM8_PG_FSYNC (off by default, for speed; on for the benchmark) and KM8_PG_MAX_CONNECTIONS
+# (100) set the server's own settings of those names.
 # Usage: scripts/with-postgres.sh COMMAND [ARG]...
 set -euo pipefail
 
@@ -39,7 +41,7 @@ set -e
 case "\$1" in
   stop) ${runas[*]} "$bindir/pg_ctl" -D "$dir/data" -m fast -w stop >/dev/null ;;
   start) ${runas[*]} "$bindir/pg_ctl" -D "$dir/data" -w -l "$dir/server.log" \\
-           -o "-c listen_addresses='' -c unix_socket_directories='$dir' -c fsync=off" start >/dev/null ;;
+           -o "-c listen_addresses='' -c unix_socket_directories='$dir' -c fsync=${KM8_PG_FSYNC:-off} -c max_connections=${KM8_PG_MAX_CONNECTIONS:-100}" start >/dev/null ;;
   *) echo "usage: \$0 stop|start" >&2; exit 2 ;;
 esac
 CTL

@@ -5,6 +5,7 @@
 #include <QSqlQuery>
 #include <QVariant>
 #include <cstdio>
+#include <optional>
 #include <utility>
 
 #include "plant/plant_schema.h"
@@ -46,6 +47,8 @@ class PlantWriter::Connections {
         spoolName_(QStringLiteral("km8-plant-spool-") + serial_) {}
 
   ~Connections() {
+    liveInsert_.reset();
+    archiveInsert_.reset();
     {
       QSqlDatabase pg = QSqlDatabase::database(pgName_, false);
       pg.close();
@@ -142,10 +145,19 @@ class PlantWriter::Connections {
     select.exec();
 
     if (!pg.transaction()) return failed(pg.lastError());
-    QSqlQuery live(pg);
-    QSqlQuery archive(pg);
-    live.prepare(qs(PlantInsertStatement(PlantTable::Live)));
-    archive.prepare(qs(PlantInsertStatement(PlantTable::Archive)));
+    // Prepared once a connection.
+    if (!liveInsert_) {
+      liveInsert_.emplace(pg);
+      archiveInsert_.emplace(pg);
+      if (!liveInsert_->prepare(qs(PlantInsertStatement(PlantTable::Live))) ||
+          !archiveInsert_->prepare(qs(PlantInsertStatement(PlantTable::Archive)))) {
+        const QSqlError error = liveInsert_->lastError();
+        pg.rollback();
+        return failed(error);
+      }
+    }
+    QSqlQuery& live = *liveInsert_;
+    QSqlQuery& archive = *archiveInsert_;
     qlonglong lastId = -1;
     std::int64_t sentLive = 0;
     std::int64_t sentArchive = 0;
@@ -231,6 +243,8 @@ class PlantWriter::Connections {
   }
 
   bool failed(const QSqlError& error) {
+    liveInsert_.reset();
+    archiveInsert_.reset();
     {
       QSqlDatabase pg = QSqlDatabase::database(pgName_, false);
       pg.close();
@@ -256,6 +270,8 @@ class PlantWriter::Connections {
   QString spoolName_;
   std::int64_t live_ = 0;
   std::int64_t archive_ = 0;
+  std::optional<QSqlQuery> liveInsert_;  // on the open connection
+  std::optional<QSqlQuery> archiveInsert_;
 };
 
 PlantWriter::PlantWriter(PlantWriterSetup setup) : setup_(std::move(setup)) {
