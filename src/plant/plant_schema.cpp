@@ -10,8 +10,9 @@ namespace {
   "t1 real, t2 real, t3 real, t4 real, t5 real, t6 real, t7 real, t8 real, "                  \
   "PRIMARY KEY (station, instrument, taken_at))"
 
-constexpr std::array<std::string_view, 5> kStatements = {
+constexpr std::array<std::string_view, 6> kStatements = {
     "SELECT pg_advisory_xact_lock(4281048)",
+    "SET LOCAL client_min_messages TO warning",  // no notice for what is already there
     "CREATE TABLE IF NOT EXISTS km8_schema (version integer NOT NULL)",
     "CREATE TABLE IF NOT EXISTS km8_reading " KM8_PLANT_COLUMNS,
     "CREATE TABLE IF NOT EXISTS km8_archive " KM8_PLANT_COLUMNS,

@@ -4,7 +4,9 @@
 #include <QSqlError>
 #include <QSqlQuery>
 #include <QVariant>
+#include <QtGlobal>
 #include <cstdio>
+#include <mutex>
 #include <optional>
 #include <utility>
 
@@ -14,6 +16,22 @@ namespace km8 {
 namespace {
 
 std::atomic<int> connectionSerial{0};
+
+// Qt's PostgreSQL driver warns when a prepared statement outlives its connection ("Unable
+// to free statement"), which every outage does; the outage has its own line already. The
+// filter passes every other message on to the handler it replaces.
+QtMessageHandler previousHandler = nullptr;
+void dropStatementWarnings(QtMsgType type, const QMessageLogContext& context,
+                           const QString& message) {
+  if (type == QtWarningMsg && message.startsWith(QLatin1String("Unable to free statement"))) {
+    return;
+  }
+  if (previousHandler != nullptr) {
+    previousHandler(type, context, message);
+  } else {
+    std::fprintf(stderr, "%s\n", message.toLocal8Bit().constData());
+  }
+}
 
 QString qs(std::string_view s) { return QString::fromUtf8(s.data(), static_cast<int>(s.size())); }
 
@@ -284,6 +302,9 @@ PlantWriter::~PlantWriter() { stop(); }
 
 void PlantWriter::start() {
   if (thread_.joinable()) return;
+  static std::once_flag filterInstalled;
+  std::call_once(filterInstalled,
+                 [] { previousHandler = qInstallMessageHandler(dropStatementWarnings); });
   thread_ = std::thread([this] { run(); });
 }
 
