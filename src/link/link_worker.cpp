@@ -5,7 +5,6 @@
 #include <cstring>
 #include <string>
 
-#include "link/modbus_frame.h"
 
 namespace km8 {
 namespace {
@@ -16,25 +15,12 @@ constexpr char kInternalError[] = "INTERNAL ERROR !";
 
 constexpr unsigned kPauseSliceMs = 200;
 constexpr unsigned kRequestWaitMs = 50;
-constexpr unsigned kEmptyRequestMs = 50;
 constexpr unsigned kFailuresBeforeSilentReopen = 200;
 constexpr unsigned kMainWindowWaitMs = 100;
 constexpr int kMainWindowWaitSteps = 20;
 constexpr unsigned kEventWaitStepMs = 200;
 constexpr int kEventWaitSteps = 100;
 constexpr std::uint16_t kAccessCodeRegister = 12;
-
-// Outgoing bytes a write request carries (0 when the master will refuse it anyway).
-std::size_t outgoingBytes(const LinkRequest& r) {
-  switch (static_cast<RequestKind>(r.kind)) {
-    case RequestKind::WriteMultipleCoils:
-      return coilByteCount(r.countOrValue);
-    case RequestKind::WriteMultipleRegisters:
-      return registerByteCount(r.countOrValue);
-    default:
-      return 0;
-  }
-}
 
 std::string portOpenFailedText(unsigned portIndex) {
   char text[sizeof kPortOpenFailed + 16];
@@ -95,7 +81,7 @@ void LinkWorker::SubmitRequest(const LinkRequest& request) {
     outstanding_ = true;
     // The outgoing bytes are copied, so the caller's buffer is free again at once and
     // a repeat after a reopening sends exactly what was submitted.
-    const std::size_t n = request.data ? outgoingBytes(request) : 0;
+    const std::size_t n = request.data ? OutgoingBytes(request) : 0;
     if (n > 0) std::memcpy(requestData_.data(), request.data, n);
     request_.data = n > 0 ? requestData_.data() : nullptr;
   }
@@ -158,7 +144,7 @@ void LinkWorker::run() {
 }
 
 void LinkWorker::mainLoop(ModbusMaster& master) {
-  Results results;
+  LinkResults results;
   for (;;) {
     if (stopEvent_.isSet()) return;
 
@@ -194,7 +180,7 @@ void LinkWorker::mainLoop(ModbusMaster& master) {
     }
 
     const std::uint64_t onLineBefore = master.exchangeCount();
-    const bool ok = attempt(master, request, request.data, results);
+    const bool ok = CarryOut(master, request, request.data, timing_, results);
     if (trace_ && master.exchangeCount() != onLineBefore) traceAttempt(master, attemptCount_ + 1);
     if (request.kind == static_cast<std::uint8_t>(RequestKind::WriteSingleRegister) &&
         request.start == kAccessCodeRegister) {
@@ -214,53 +200,7 @@ void LinkWorker::mainLoop(ModbusMaster& master) {
   }
 }
 
-bool LinkWorker::attempt(ModbusMaster& master, const LinkRequest& r, const std::uint8_t* data,
-                         Results& out) {
-  out.success = false;
-  std::uint8_t count = 0;
-  int ok = 0;
-  switch (static_cast<RequestKind>(r.kind)) {
-    case RequestKind::ReadCoils:
-      ok = master.ReadCoils(r.unitAddress, r.start, r.countOrValue, out.data.data(), count);
-      break;
-    case RequestKind::ReadDiscreteInputs:
-      ok =
-          master.ReadDiscreteInputs(r.unitAddress, r.start, r.countOrValue, out.data.data(), count);
-      break;
-    case RequestKind::ReadHoldingRegisters:
-      ok = master.ReadHoldingRegisters(r.unitAddress, r.start, r.countOrValue, out.data.data(),
-                                       count);
-      break;
-    case RequestKind::ReadInputRegisters:
-      ok =
-          master.ReadInputRegisters(r.unitAddress, r.start, r.countOrValue, out.data.data(), count);
-      break;
-    case RequestKind::WriteSingleCoil:
-      ok = master.WriteSingleCoil(r.unitAddress, r.start, r.countOrValue);
-      break;
-    case RequestKind::WriteSingleRegister:
-      ok = master.WriteSingleRegister(r.unitAddress, r.start, r.countOrValue);
-      out.writeRegisterReplyCode = master.WriteRegisterReplyCode();
-      break;
-    case RequestKind::WriteMultipleCoils:
-      ok = data ? master.WriteMultipleCoils(r.unitAddress, r.start, r.countOrValue, data) : 0;
-      break;
-    case RequestKind::WriteMultipleRegisters:
-      ok = data ? master.WriteMultipleRegisters(r.unitAddress, r.start, r.countOrValue, data) : 0;
-      break;
-    case RequestKind::ReturnQueryData:
-      ok = master.ReturnQueryData(r.unitAddress, r.countOrValue);
-      break;
-    case RequestKind::Empty:
-      timing_.sleepMs(kEmptyRequestMs);
-      break;
-  }
-  out.success = ok != 0;
-  out.byteCount = ok ? count : 0;
-  return out.success;
-}
-
-void LinkWorker::complete(const Results& results) {
+void LinkWorker::complete(const LinkResults& results) {
   attemptCount_ = 0;
   remainingPauseMs_ = settings_.get(&AppSettings::PollDelay);
   {

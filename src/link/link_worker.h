@@ -19,6 +19,7 @@
 #include "link/link_timing.h"
 #include "link/manual_reset_event.h"
 #include "link/modbus_master.h"
+#include "link/request_dispatch.h"
 #include "link/traffic_trace.h"
 
 namespace km8 {
@@ -69,19 +70,10 @@ class LinkWorker final : public LinkMailbox {
   void run();
 
  private:
-  struct Results {
-    bool success = false;
-    std::uint8_t byteCount = 0;
-    std::array<std::uint8_t, 256> data{};
-    std::uint16_t writeRegisterReplyCode = 0;
-  };
-
   void mainLoop(ModbusMaster& master);
   void reopen(ModbusMaster& master);
   void reopenSilently(ModbusMaster& master);
-  bool attempt(ModbusMaster& master, const LinkRequest& request, const std::uint8_t* data,
-               Results& out);
-  void complete(const Results& results);
+  void complete(const LinkResults& results);
   void traceAttempt(const ModbusMaster& master, unsigned attemptNumber);
   bool waitForMainWindow();
   void internalError();
@@ -106,7 +98,7 @@ class LinkWorker final : public LinkMailbox {
   LinkRequest request_;
   bool outstanding_ = true;  // submitted and not yet completed (at start: the empty request)
   std::array<std::uint8_t, 256> requestData_{};  // copy of the caller's outgoing bytes
-  Results results_;
+  LinkResults results_;
 
   // The user-interface thread's copy of the last reply taken.
   std::array<std::uint8_t, 256> taken_{};

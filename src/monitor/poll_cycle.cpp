@@ -116,7 +116,7 @@ void PollCycle::handleState(PollState state, bool success, ReplyBytes data) {
   switch (state) {
     case PollState::CurrentValuesLow:
       handleCurrentValuesLow(success, data);
-      items_.state = afterCurrentValuesLow();
+      items_.state = turns().afterCurrentValuesLow();
       break;
     case PollState::CurrentValuesHigh:
       handleCurrentValuesHigh(success, data);
@@ -128,7 +128,7 @@ void PollCycle::handleState(PollState state, bool success, ReplyBytes data) {
       } else {
         report_->onReportFailure();
       }
-      items_.state = afterReportStep();
+      items_.state = turns().afterReportStep();
       break;
     case PollState::ChartLimits:
       handleChartLimits(success, data);
@@ -141,7 +141,7 @@ void PollCycle::handleState(PollState state, bool success, ReplyBytes data) {
       } else {
         endArchiveReading();
       }
-      items_.state = afterArchiveStep();
+      items_.state = turns().afterArchiveStep();
       break;
     case PollState::ArchiveFirstHalf:
       if (success) {
@@ -149,7 +149,7 @@ void PollCycle::handleState(PollState state, bool success, ReplyBytes data) {
         items_.state = PollState::ArchiveSecondHalf;
       } else {
         endArchiveReading();
-        items_.state = limitsOrIdle();
+        items_.state = turns().limitsOrIdle();
       }
       break;
     case PollState::ArchiveSecondHalf:
@@ -158,7 +158,7 @@ void PollCycle::handleState(PollState state, bool success, ReplyBytes data) {
       } else {
         endArchiveReading();
       }
-      items_.state = afterArchiveStep();
+      items_.state = turns().afterArchiveStep();
       break;
     case PollState::BlockRead:
     case PollState::BlockWrite:
@@ -172,7 +172,7 @@ void PollCycle::handleState(PollState state, bool success, ReplyBytes data) {
         programming_->clearProgrammingPending();
         programming_->hideProgressWindow();
       }
-      items_.state = limitsOrIdle();
+      items_.state = turns().limitsOrIdle();
       break;
     case PollState::AccessCode:
       if (success) {
@@ -180,7 +180,7 @@ void PollCycle::handleState(PollState state, bool success, ReplyBytes data) {
       } else {
         programming_->hideProgressWindow();
       }
-      items_.state = limitsOrIdle();
+      items_.state = turns().limitsOrIdle();
       break;
     default:  // state 0: a reply nobody waits for any more
       items_.state = PollState::CurrentValuesHigh;
@@ -238,58 +238,6 @@ void PollCycle::handleChartLimits(bool success, ReplyBytes data) {
     items_.limits[items_.limitsChannel] = decodeChannelLimits(data.first<10>());
     chart_->UpdateChart(items_.chartChannel);
   }
-}
-
-PollState PollCycle::limitsOrIdle() const {
-  return items_.limitsReloadDue ? PollState::ChartLimits : PollState::CurrentValuesHigh;
-}
-
-// After state 1 every feature may get its turn, in this order of priority.
-PollState PollCycle::afterCurrentValuesLow() {
-  PollState next = PollState::CurrentValuesHigh;
-  if (report_->reportPending()) {
-    if (report_->reportWindowOpen()) {
-      next = PollState::ReportStep;
-    } else {
-      report_->clearReportPending();
-    }
-  }
-  next = archiveTurn(next);
-  next = programmingTurn(next);
-  if (next == PollState::CurrentValuesHigh && items_.limitsReloadDue) next = PollState::ChartLimits;
-  return next;
-}
-
-PollState PollCycle::afterReportStep() {
-  PollState next = archiveTurn(PollState::CurrentValuesHigh);
-  next = programmingTurn(next);
-  if (next == PollState::CurrentValuesHigh && items_.limitsReloadDue) next = PollState::ChartLimits;
-  return next;
-}
-
-PollState PollCycle::afterArchiveStep() {
-  const PollState next = limitsOrIdle();
-  return next == PollState::CurrentValuesHigh ? programmingTurn(next) : next;
-}
-
-PollState PollCycle::archiveTurn(PollState next) {
-  if (next != PollState::CurrentValuesHigh || !archive_->readingActive()) return next;
-  if (!archive_->listOpen()) {
-    archive_->clearReadingActive();
-    return next;
-  }
-  return archive_->agePending() ? PollState::ArchiveAge : PollState::ArchiveFirstHalf;
-}
-
-PollState PollCycle::programmingTurn(PollState next) {
-  if (next != PollState::CurrentValuesHigh || !programming_->programmingPending()) return next;
-  if (!programming_->progressActive()) {
-    programming_->clearProgrammingPending();
-    return next;
-  }
-  // At offset 75 the phase is complete; the timer's hand-off takes it from there.
-  if (programming_->blockOffset() >= 75) return next;
-  return programming_->writePhase() ? PollState::BlockWrite : PollState::BlockRead;
 }
 
 void PollCycle::BuildRequest() {

@@ -10,6 +10,7 @@
 #include "monitor/feature_hooks.h"
 #include "monitor/null_hooks.h"
 #include "monitor/poll_items.h"
+#include "monitor/poll_turns.h"
 #include "res/message_box.h"
 
 namespace km8 {
@@ -78,12 +79,7 @@ class PollCycle {
   void endArchiveReading();
   // Returns false when the dispatch ends here (retry or refused code).
   bool handleFeatureFailure(PollState state);
-  PollState limitsOrIdle() const;
-  PollState afterCurrentValuesLow();  // rule A
-  PollState afterReportStep();        // rule B
-  PollState afterArchiveStep();       // rule C
-  PollState archiveTurn(PollState next);
-  PollState programmingTurn(PollState next);
+  PollTurns turns() const { return {items_, *report_, *archive_, *programming_}; }
 
   PollItems& items_;
   LinkMailbox& mailbox_;

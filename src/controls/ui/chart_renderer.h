@@ -12,17 +12,11 @@
 #include <cstdint>
 #include <vector>
 
+#include "controls/chart_time_axis.h"
 #include "controls/sample_ring.h"
 #include "controls/ui/chart_look.h"
 
 namespace km8 {
-
-// The visible stretch of time, in milliseconds since the epoch; end > start.
-struct TimeWindow {
-  std::int64_t start = 0;
-  std::int64_t end = 1;
-  std::int64_t span() const { return end - start; }
-};
 
 struct ChartLayout {
   QRect plot;    // the traces' area; one pixel column per decimation column

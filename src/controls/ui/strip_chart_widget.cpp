@@ -2,10 +2,7 @@
 
 #include <QDateTime>
 #include <QMouseEvent>
-#include <QPageLayout>
 #include <QPainter>
-#include <QPrintDialog>
-#include <QPrinter>
 #include <QWheelEvent>
 #include <algorithm>
 #include <cmath>
@@ -19,10 +16,6 @@ namespace km8 {
 
 namespace {
 
-constexpr double kMsPerDay = 86'400'000.0;
-constexpr std::int64_t kMinSpanMs = 1000;
-constexpr std::int64_t kMaxSpanMs = 3650LL * 86'400'000;
-constexpr double kMaxAxisStartDays = 1e7;  // keeps milliseconds far from overflow
 constexpr std::int64_t kIndexMask = 0x7FFFFFFF;
 
 // Sample indexes handed out are the sequence numbers folded into a non-negative int.
@@ -88,16 +81,12 @@ void StripChartWidget::resetAfterFailure() {
 }
 
 void StripChartWidget::setInteractionMode(int mode) {
-  if (mode == kUserViewMode && mode_ != kUserViewMode) userWindow_ = visibleWindow();
-  mode_ = mode;
+  axis_.setMode(mode, newestTime());
   changed();
 }
 
 void StripChartWidget::setTimeAxis(double start, double spanDays) {
-  if (std::isfinite(start) && std::abs(start) <= kMaxAxisStartDays) axisStartDays_ = start;
-  if (std::isfinite(spanDays) && spanDays > 0.0) {
-    axisSpanDays_ = std::clamp(spanDays, kMinSpanMs / kMsPerDay, kMaxSpanMs / kMsPerDay);
-  }
+  axis_.setAxis(start, spanDays);
   changed();
 }
 
@@ -226,8 +215,7 @@ void StripChartWidget::setBackgroundColors(ColorRef outer, ColorRef plot) {
 }
 
 void StripChartWidget::setRunning(bool running) {
-  if (!running && running_) frozenWindow_ = liveWindow();
-  running_ = running;
+  axis_.setRunning(running, newestTime());
   changed();
 }
 
@@ -235,19 +223,11 @@ void StripChartWidget::setClock(Clock clock) {
   if (clock) clock_ = std::move(clock);
 }
 
-TimeWindow StripChartWidget::liveWindow() const {
-  const auto span = static_cast<std::int64_t>(std::llround(axisSpanDays_ * kMsPerDay));
-  const auto start = static_cast<std::int64_t>(std::llround(axisStartDays_ * kMsPerDay));
-  std::int64_t end = samples_.empty() ? clock_() : samples_.time(samples_.endSeq() - 1);
-  end = std::max(end, start + span);
-  return {end - span, end};
+std::int64_t StripChartWidget::newestTime() const {
+  return samples_.empty() ? clock_() : samples_.time(samples_.endSeq() - 1);
 }
 
-TimeWindow StripChartWidget::visibleWindow() const {
-  if (mode_ == kUserViewMode) return userWindow_;
-  if (!running_) return frozenWindow_;
-  return liveWindow();
-}
+TimeWindow StripChartWidget::visibleWindow() const { return axis_.visible(newestTime()); }
 
 ChartLayout StripChartWidget::chartLayout() const { return renderer_.layout(look_, size()); }
 
@@ -281,34 +261,16 @@ void StripChartWidget::paintEvent(QPaintEvent*) {
   renderer_.paint(painter, size(), look_, samples_, visibleWindow(), cursor_);
 }
 
-QPrinter* StripChartWidget::printer() {
-  if (!printer_) {
-    printer_ = std::make_unique<QPrinter>(QPrinter::HighResolution);
-    printer_->setPageOrientation(QPageLayout::Landscape);
-    printer_->setPageMargins(QMarginsF(0.5, 0.5, 0.5, 0.5), QPageLayout::Inch);
-  }
-  return printer_.get();
-}
+QPrinter* StripChartWidget::printer() { return printer_.printer(); }
 
-void StripChartWidget::prePrint() { printer(); }
+void StripChartWidget::prePrint() { printer_.printer(); }
 
-void StripChartWidget::setPrintSetting(bool enabled) { printSetting_ = enabled; }
+void StripChartWidget::setPrintSetting(bool enabled) { printer_.setShowDialog(enabled); }
 
 void StripChartWidget::print() {
-  QPrinter* target = printer();
-  if (printSetting_) {
-    QPrintDialog dialog(target, this);
-    if (dialog.exec() != QDialog::Accepted) return;
-  }
-  QPainter painter;
-  if (!painter.begin(target)) {
-    const QString name =
-        target->outputFileName().isEmpty() ? target->printerName() : target->outputFileName();
-    throw ControlError(name.isEmpty() ? std::string("No printer is available")
-                                      : "Cannot print on " + name.toStdString());
-  }
-  renderScaled(painter, painter.viewport());
-  if (!painter.end()) throw ControlError("Printing failed");
+  printer_.print(this, [this](QPainter& painter, const QRect& target) {
+    renderScaled(painter, target);
+  });
 }
 
 void StripChartWidget::copyToClipboard() { copyPictureToClipboard(renderPicture()); }
@@ -361,16 +323,9 @@ void StripChartWidget::wheelEvent(QWheelEvent* event) {
   const QRect plot = chartLayout().plot;
   if (steps == 0.0 || plot.width() < 2) return;
   event->accept();
-  if (mode_ != kUserViewMode) setInteractionMode(kUserViewMode);
+  if (axis_.mode() != kUserViewMode) setInteractionMode(kUserViewMode);
   // Zoom about the time under the pointer: one notch halves or doubles the span.
-  const TimeWindow w = userWindow_;
-  const double fraction =
-      std::clamp((event->position().x() - plot.left()) / plot.width(), 0.0, 1.0);
-  const double anchor = static_cast<double>(w.start) + fraction * static_cast<double>(w.span());
-  const double span = std::clamp(static_cast<double>(w.span()) * std::pow(0.5, steps),
-                                 static_cast<double>(kMinSpanMs), static_cast<double>(kMaxSpanMs));
-  const auto start = static_cast<std::int64_t>(std::llround(anchor - fraction * span));
-  userWindow_ = {start, start + static_cast<std::int64_t>(std::llround(span))};
+  axis_.zoom(steps, (event->position().x() - plot.left()) / plot.width(), newestTime());
   update();
 }
 

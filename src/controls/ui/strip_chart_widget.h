@@ -6,11 +6,12 @@
 #include <QWidget>
 #include <cstdint>
 #include <functional>
-#include <memory>
 
+#include "controls/chart_time_axis.h"
 #include "controls/display_controls.h"
 #include "controls/sample_ring.h"
 #include "controls/ui/chart_look.h"
+#include "controls/ui/chart_printer.h"
 #include "controls/ui/chart_renderer.h"
 
 class QPrinter;
@@ -40,7 +41,7 @@ class StripChartWidget : public QWidget, public StripChart {
  public:
   using Clock = std::function<std::int64_t()>;  // milliseconds since the epoch
   static constexpr int kDefaultCapacity = 60000;
-  static constexpr int kUserViewMode = 4;
+  static constexpr int kUserViewMode = ChartTimeAxis::kUserViewMode;
 
   explicit StripChartWidget(QWidget* parent = nullptr);
   ~StripChartWidget() override;
@@ -49,7 +50,7 @@ class StripChartWidget : public QWidget, public StripChart {
   void endUpdate() override;
   void resetAfterFailure() override;
 
-  int interactionMode() const override { return mode_; }
+  int interactionMode() const override { return axis_.mode(); }
   void setInteractionMode(int mode) override;
 
   void setTimeAxis(double start, double spanDays) override;
@@ -89,11 +90,11 @@ class StripChartWidget : public QWidget, public StripChart {
   void setClock(Clock clock);
   const ChartLook& look() const { return look_; }
   const SampleRing& samples() const { return samples_; }
-  bool isRunning() const { return running_; }
-  bool printSetting() const { return printSetting_; }
+  bool isRunning() const { return axis_.running(); }
+  bool printSetting() const { return printer_.showDialog(); }
   int updateDepth() const { return updateDepth_; }
-  double timeAxisStart() const { return axisStartDays_; }
-  double timeAxisSpan() const { return axisSpanDays_; }
+  double timeAxisStart() const { return axis_.startDays(); }
+  double timeAxisSpan() const { return axis_.spanDays(); }
   TimeWindow visibleWindow() const;
   ChartLayout chartLayout() const;
   QStringList timeAxisLabels() const;
@@ -116,7 +117,7 @@ class StripChartWidget : public QWidget, public StripChart {
   void changed();
   ChartChannel& channelAt(int channel);
   std::int64_t sequenceOf(int sample) const;
-  TimeWindow liveWindow() const;
+  std::int64_t newestTime() const;  // of the newest sample; the clock while there is none
   QSize pictureSize() const;
   void notifyMouse(QMouseEvent* event);
   void placeCursor(int x);
@@ -128,15 +129,9 @@ class StripChartWidget : public QWidget, public StripChart {
   MouseHandler mouseHandler_;
   int updateDepth_ = 0;
   bool dirty_ = false;
-  int mode_ = 0;
-  bool running_ = true;
-  double axisStartDays_ = 0.0;
-  double axisSpanDays_ = 1.0;
-  TimeWindow userWindow_;
-  TimeWindow frozenWindow_;
+  ChartTimeAxis axis_;
   ChartCursor cursor_;
-  std::unique_ptr<QPrinter> printer_;
-  bool printSetting_ = false;
+  ChartPrinter printer_;
 };
 
 }  // namespace km8
