@@ -131,10 +131,11 @@ bool realTime(int n, int seconds) {
   const double cpu = processCpuSeconds() - cpu0;
   constexpr std::int64_t kMostWaiting = 5;
   const bool keepsUp = worst <= kMostWaiting && drained;
-  std::printf("real time: %4d stations at 1 row/s for %d s: most rows waiting %lld,"
-              " writer CPU %.1f us/row: %s\n",
-              n, seconds, static_cast<long long>(worst), cpu / (double(n) * seconds) * 1e6,
-              keepsUp ? "keeps up" : "falls behind");
+  std::printf(
+      "real time: %4d stations at 1 row/s for %d s: most rows waiting %lld,"
+      " writer CPU %.1f us/row: %s\n",
+      n, seconds, static_cast<long long>(worst), cpu / (double(n) * seconds) * 1e6,
+      keepsUp ? "keeps up" : "falls behind");
   return keepsUp;
 }
 

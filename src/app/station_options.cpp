@@ -37,8 +37,8 @@ std::optional<StationOptions> ParseStationCommandLine(std::span<const std::strin
       inlineValue = name.substr(eq + 1);
       name.resize(eq);
     }
-    const bool takesValue = name == "--settings" || name == "--screenshot" || name == "--trace" ||
-                            name == "--plant-db";
+    const bool takesValue =
+        name == "--settings" || name == "--screenshot" || name == "--trace" || name == "--plant-db";
     if (!takesValue && inlineValue) {
       error = "option " + name + " takes no value";
       return std::nullopt;

@@ -19,8 +19,7 @@ std::optional<ConnectionParameters> ParseConnectionString(std::string_view text,
                                                           std::string& error);
 
 // The value of `key` (the last one given), if any.
-std::optional<std::string> ParameterValue(const ConnectionParameters& params,
-                                          std::string_view key);
+std::optional<std::string> ParameterValue(const ConnectionParameters& params, std::string_view key);
 
 // Checks the setting before anything is started: nullopt and the reason when it cannot
 // be used, the reason never containing the string itself (it may hold a password).

@@ -21,7 +21,7 @@ struct PlantRow {
   PlantTable table = PlantTable::Live;
   std::string station;
   int instrument = 1;
-  std::int64_t takenAt = 0;  // seconds since 1970-01-01 00:00 UTC
+  std::int64_t takenAt = 0;                                   // seconds since 1970-01-01 00:00 UTC
   std::array<std::optional<float>, kChannelCount> degrees{};  // empty: NULL
 
   bool operator==(const PlantRow&) const = default;

@@ -5,9 +5,9 @@
 namespace km8 {
 namespace {
 
-#define KM8_PLANT_COLUMNS                                                                      \
-  "(station text NOT NULL, instrument smallint NOT NULL, taken_at timestamptz NOT NULL, "     \
-  "t1 real, t2 real, t3 real, t4 real, t5 real, t6 real, t7 real, t8 real, "                  \
+#define KM8_PLANT_COLUMNS                                                                 \
+  "(station text NOT NULL, instrument smallint NOT NULL, taken_at timestamptz NOT NULL, " \
+  "t1 real, t2 real, t3 real, t4 real, t5 real, t6 real, t7 real, t8 real, "              \
   "PRIMARY KEY (station, instrument, taken_at))"
 
 constexpr std::array<std::string_view, 6> kStatements = {
@@ -19,8 +19,9 @@ constexpr std::array<std::string_view, 6> kStatements = {
     "INSERT INTO km8_schema (version) SELECT 1 WHERE NOT EXISTS (SELECT 1 FROM km8_schema)",
 };
 
-#define KM8_PLANT_INSERT(table)                                                        \
-  "INSERT INTO " table " (station, instrument, taken_at, t1, t2, t3, t4, t5, t6, t7, t8) " \
+#define KM8_PLANT_INSERT(table)                                       \
+  "INSERT INTO " table                                                \
+  " (station, instrument, taken_at, t1, t2, t3, t4, t5, t6, t7, t8) " \
   "VALUES (?, ?, to_timestamp(?), ?, ?, ?, ?, ?, ?, ?, ?) ON CONFLICT DO NOTHING"
 
 }  // namespace

@@ -43,8 +43,8 @@ std::string PlantIndicatorText(const PlantFeedStatus& s) {
       text = "База даних заводу недоступна: " + s.reason;
       break;
   }
-  text += "\nУ черзі: " + std::to_string(s.rowsWaiting) +
-          ", надіслано: " + std::to_string(s.rowsSent);
+  text +=
+      "\nУ черзі: " + std::to_string(s.rowsWaiting) + ", надіслано: " + std::to_string(s.rowsSent);
   if (s.rowsDropped > 0) text += ", відкинуто: " + std::to_string(s.rowsDropped);
   return text;
 }

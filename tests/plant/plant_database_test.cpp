@@ -7,6 +7,7 @@
 #include <QSqlDatabase>
 #include <QSqlError>
 #include <QSqlQuery>
+#include <QSqlRecord>
 #include <QTemporaryDir>
 #include <QVariant>
 #include <algorithm>
@@ -16,7 +17,6 @@
 #include <memory>
 #include <mutex>
 #include <set>
-#include <QSqlRecord>
 #include <thread>
 
 #include "archives/archive_reading.h"
@@ -101,10 +101,10 @@ class PlantDatabaseTest : public ::testing::Test {
                       "scripts/with-postgres.sh";
     }
     application();
-    const std::string name =
-        ::testing::UnitTest::GetInstance()->current_test_info()->name();
+    const std::string name = ::testing::UnitTest::GetInstance()->current_test_info()->name();
     db = "km8_";  // an identifier of its own: lower case, within 63 bytes
-    for (char ch : name.substr(0, 40)) db += static_cast<char>(std::tolower(static_cast<unsigned char>(ch)));
+    for (char ch : name.substr(0, 40))
+      db += static_cast<char>(std::tolower(static_cast<unsigned char>(ch)));
     rows(server.conninfo("postgres"), QString::fromStdString("DROP DATABASE IF EXISTS " + db));
     rows(server.conninfo("postgres"), QString::fromStdString("CREATE DATABASE " + db));
     ASSERT_TRUE(spoolDir.isValid());
@@ -130,7 +130,8 @@ class PlantDatabaseTest : public ::testing::Test {
   }
 
   std::int64_t count(const std::string& table) {
-    const auto r = rows(server.conninfo(db), QString::fromStdString("SELECT count(*) FROM " + table), true);
+    const auto r =
+        rows(server.conninfo(db), QString::fromStdString("SELECT count(*) FROM " + table), true);
     return r.empty() ? -1 : r[0][0].toLongLong();
   }
   std::vector<std::string> logLines() {
@@ -216,9 +217,11 @@ TEST_F(PlantStationDatabaseTest, LiveRowsAreTheChartSamplesAndAnArchiveReadTwice
   station.worker.Stop();
   station.worker.waitForExit(10s);
   const std::size_t samples = station.chart.samples.size();
-  ASSERT_TRUE(eventually([&] { return w->status().rowsWaiting == 0 && count("km8_reading") ==
-                                          static_cast<std::int64_t>(samples); }))
-      << count("km8_reading") << " rows for " << samples << " samples";
+  ASSERT_TRUE(eventually([&] {
+    return w->status().rowsWaiting == 0 &&
+           count("km8_reading") == static_cast<std::int64_t>(samples);
+  })) << count("km8_reading")
+      << " rows for " << samples << " samples";
 
   const auto live = rows(server.conninfo(db),
                          "SELECT station, instrument, t1, t2, t3, t4, t5, t6, t7, t8 "
@@ -245,8 +248,8 @@ TEST_F(PlantStationDatabaseTest, LiveRowsAreTheChartSamplesAndAnArchiveReadTwice
   ASSERT_FALSE(valid.empty());
   EXPECT_EQ(station.list.entries.size(), 40u);  // the second reading's list
   EXPECT_EQ(count("km8_archive"), static_cast<std::int64_t>(valid.size()));
-  EXPECT_EQ(rows(server.conninfo(db),
-                 "SELECT count(DISTINCT taken_at) FROM km8_archive")[0][0].toLongLong(),
+  EXPECT_EQ(rows(server.conninfo(db), "SELECT count(DISTINCT taken_at) FROM km8_archive")[0][0]
+                .toLongLong(),
             static_cast<std::int64_t>(valid.size()));
   EXPECT_TRUE(logLines().empty());
 }
@@ -273,7 +276,8 @@ TEST_F(PlantDatabaseTest, AnOutageAndARestartInBetweenLoseAndRepeatNoSecond) {
   w = writer();  // ...and started again once it is back: the spool goes first
   feed = std::make_unique<PlantFeed>("st", *w, std::ref(seconds));
   sendSamples(10);
-  ASSERT_TRUE(eventually([&] { return count("km8_reading") >= 60 && w->status().rowsWaiting == 0; }));
+  ASSERT_TRUE(
+      eventually([&] { return count("km8_reading") >= 60 && w->status().rowsWaiting == 0; }));
 
   // Every second once, oldest first: later transactions hold later seconds.
   const auto stored = rows(server.conninfo(db),
@@ -303,12 +307,14 @@ TEST_F(PlantDatabaseTest, AFullSpoolDropsTheOldestLiveRowsAndKeepsTheArchive) {
   auto w = writer("spool.sqlite", 6);
   PlantFeed feed("st", *w, std::ref(seconds));
   std::vector<StampedDegrees> archive(3);
-  for (int i = 0; i < 3; ++i) archive[i] = {.instant = 1'700'000'000 - i * 60, .degrees = sampleDegrees(i)};
+  for (int i = 0; i < 3; ++i)
+    archive[i] = {.instant = 1'700'000'000 - i * 60, .degrees = sampleDegrees(i)};
   feed.onArchiveRead(1, archive);
   for (int i = 0; i < 5; ++i) feed.onLiveSample(1, sampleDegrees(i));
   ASSERT_TRUE(eventually([&] { return w->status().rowsDropped == 2; }));
   server.start();
-  ASSERT_TRUE(eventually([&] { return w->status().rowsWaiting == 0 && w->status().rowsSent == 6; }));
+  ASSERT_TRUE(
+      eventually([&] { return w->status().rowsWaiting == 0 && w->status().rowsSent == 6; }));
   EXPECT_EQ(count("km8_archive"), 3);
   EXPECT_EQ(rows(server.conninfo(db),
                  "SELECT string_agg(t1::text, ' ' ORDER BY taken_at) FROM km8_reading")[0][0],

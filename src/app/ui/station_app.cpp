@@ -7,8 +7,8 @@
 #include <cstdio>
 #include <cstdlib>
 
-#include "app/ui/shutdown_signals.h"
 #include "app/settings_location.h"
+#include "app/ui/shutdown_signals.h"
 #include "app/ui/station_features.h"
 #include "archives/ui/archive_feature.h"
 #include "config/program_folder.h"
@@ -164,8 +164,7 @@ void StationApp::startPlantDatabase() {
   std::string why;
   auto connection = UsableConnection(conninfo, why);
   if (!connection) {
-    std::fprintf(stderr, "km8-station: the plant database setting is not used: %s\n",
-                 why.c_str());
+    std::fprintf(stderr, "km8-station: the plant database setting is not used: %s\n", why.c_str());
     return;
   }
   std::string station = s.StationName;

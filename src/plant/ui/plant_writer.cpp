@@ -342,8 +342,8 @@ void PlantWriter::run() {
   c.openSpool();
   using Clock = std::chrono::steady_clock;
   Clock::time_point nextAttempt = Clock::now();
-  bool retrying = false;    // the last attempt failed: the next one waits for nextAttempt
-  bool connectNow = true;   // the first attempt is made at once, rows or not
+  bool retrying = false;   // the last attempt failed: the next one waits for nextAttempt
+  bool connectNow = true;  // the first attempt is made at once, rows or not
   while (true) {
     std::vector<PlantRow> incoming;
     bool stopping = false;
