@@ -8,7 +8,7 @@ cd "$(dirname "$0")/.."
 # The floors of src/, top to bottom.
 floors=(
   "app"                                # composition root: start-up, options, wiring
-  "setpoints archives configuration"   # the station's features
+  "setpoints archives configuration plant"  # the station's features
   "monitor"                            # poll cycle, main window, chart logic
   "link"                               # serial port, Modbus master, link worker
   "config"                             # settings record and store, port map

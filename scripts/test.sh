@@ -27,7 +27,8 @@ cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo -DKM8_BUILD_BENCH=ON >/dev
 cmake --build build -j "$jobs"
 
 stage "native tests"
-ctest --test-dir build --output-on-failure -j "$jobs" --timeout 300
+# The plant database's tests run against a server of their own (scripts/with-postgres.sh).
+scripts/with-postgres.sh ctest --test-dir build --output-on-failure -j "$jobs" --timeout 300
 
 stage "ThreadSanitizer build and tests (core)"
 cmake -S . -B build-tsan -DCMAKE_BUILD_TYPE=RelWithDebInfo -DKM8_TSAN=ON -DKM8_BUILD_UI=OFF >/dev/null
@@ -37,7 +38,7 @@ cmake --build build-tsan -j "$jobs"
 norandom=()
 if setarch "$(uname -m)" -R true 2>/dev/null; then norandom=(setarch "$(uname -m)" -R); fi
 TSAN_OPTIONS="halt_on_error=1 second_deadlock_stack=1" \
-  "${norandom[@]}" ctest --test-dir build-tsan --output-on-failure -j "$jobs" --timeout 600
+  "${norandom[@]}" scripts/with-postgres.sh ctest --test-dir build-tsan --output-on-failure -j "$jobs" --timeout 600
 
 stage "fault soak, 30 seconds"
 scripts/soak.sh --seconds 30
@@ -49,7 +50,7 @@ cmake --build build-asan -j "$jobs"
 ASAN_OPTIONS="detect_leaks=1 halt_on_error=1 abort_on_error=1" \
   LSAN_OPTIONS="suppressions=$PWD/scripts/lsan.supp print_suppressions=0" \
   UBSAN_OPTIONS="halt_on_error=1 print_stacktrace=1" \
-  ctest --test-dir build-asan --output-on-failure -j "$jobs" --timeout 600
+  scripts/with-postgres.sh ctest --test-dir build-asan --output-on-failure -j "$jobs" --timeout 600
 
 stage "libFuzzer, short runs"
 scripts/fuzz.sh 10

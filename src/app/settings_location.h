@@ -13,4 +13,9 @@ namespace km8 {
 // message in `error` where the platform has no settings file (Windows).
 std::unique_ptr<SettingsStore> OpenSettingsStore(const std::string& path, std::string& error);
 
+// The plant database's spool file, beside the settings: in the folder of the settings file
+// (the one at `settingsPath`, else the platform's own) on POSIX, and in
+// %LOCALAPPDATA%\km8 on Windows, where the settings are in the registry.
+std::string PlantSpoolPath(const std::string& settingsPath);
+
 }  // namespace km8

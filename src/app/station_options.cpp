@@ -37,7 +37,8 @@ std::optional<StationOptions> ParseStationCommandLine(std::span<const std::strin
       inlineValue = name.substr(eq + 1);
       name.resize(eq);
     }
-    const bool takesValue = name == "--settings" || name == "--screenshot" || name == "--trace";
+    const bool takesValue =
+        name == "--settings" || name == "--screenshot" || name == "--trace" || name == "--plant-db";
     if (!takesValue && inlineValue) {
       error = "option " + name + " takes no value";
       return std::nullopt;
@@ -81,6 +82,12 @@ std::optional<StationOptions> ParseStationCommandLine(std::span<const std::strin
       }
       traceGiven = true;
       options.tracePath = value;
+    } else if (name == "--plant-db") {
+      if (options.plantDatabase) {
+        error = "option --plant-db given twice";
+        return std::nullopt;
+      }
+      options.plantDatabase = value;  // empty: off for this run
     } else if (name.starts_with("-")) {
       error = "unknown option " + name;
       return std::nullopt;
@@ -109,6 +116,10 @@ serial line (Modbus RTU).
                         save a picture of the main window to PATH and end
   --trace FILE          write every transaction on the line to FILE (- for standard
                         error): time, request and reply bytes, outcome, attempt
+  --plant-db CONNINFO   feed the plant database given by this libpq connection string
+                        or postgresql:// URI for this run, in place of the PlantDatabase
+                        setting (an empty CONNINFO turns it off); never put a password
+                        in it: use ~/.pgpass, a service file, peer or certificates
   -h, --help            show this help and end
   --version             show the version and end
 

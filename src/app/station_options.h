@@ -19,6 +19,8 @@ struct StationOptions {
   std::string screenshotPath;
   // --trace FILE: one line per transaction on the line; "-" is standard error.
   std::string tracePath;
+  // --plant-db CONNINFO: the plant database for this run, in place of PlantDatabase.
+  std::optional<std::string> plantDatabase;
 
   bool operator==(const StationOptions&) const = default;
 };

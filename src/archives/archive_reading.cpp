@@ -59,6 +59,7 @@ void ArchiveReading::StartArchiveReading(ArchiveMode mode) {
     buffer_->clear();
   }
   poll_.resetArchiveFailureCount();
+  validRecords_.clear();
   textExportPending_ = false;
   databaseExportPending_ = false;
   readingActive_ = true;
@@ -89,6 +90,11 @@ void ArchiveReading::onSecondHalf(ReplyBytes data) {
 
   // Reset markers and empty slots carry no interval of their own.
   if (current_.kind() == ArchiveRecordKind::Valid) {
+    if (recordSink_ != nullptr) {
+      StampedDegrees& r = validRecords_.emplace_back();
+      r.instant = runningTime_;
+      for (int c = 0; c < kChannelCount; ++c) r.degrees[c] = current_.temperature(c);
+    }
     runningTime_ -= std::int64_t{current_.intervalMinutes()} * 60;
   }
   ++recordIndex_;
@@ -96,6 +102,10 @@ void ArchiveReading::onSecondHalf(ReplyBytes data) {
 
   if (recordIndex_ < arcNum_) return;
   readingActive_ = false;
+  if (recordSink_ != nullptr) {
+    recordSink_->onArchiveRead(settings_.get(&AppSettings::DeviceID), validRecords_);
+    validRecords_.clear();
+  }
   switch (mode_) {
     case ArchiveMode::TextExport:
       textExportPending_ = true;

@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "archives/archive_clock.h"
 #include "archives/archive_exports.h"
@@ -13,6 +14,7 @@
 #include "config/app_settings.h"
 #include "monitor/feature_hooks.h"
 #include "monitor/poll_cycle.h"
+#include "monitor/sample_sinks.h"
 
 namespace km8 {
 
@@ -33,6 +35,8 @@ class ArchiveReading final : public ArchiveReadingHooks {
 
   // The exports must outlive this object; until attached, nothing is written.
   void attachExports(ArchiveExports& exports) { exports_ = &exports; }
+  // Every reading that completes hands its valid records to `sink` (nullptr: none).
+  void attachRecordSink(ArchiveRecordSink* sink) { recordSink_ = sink; }
 
   // Discards any reading under way and starts again from record 0 with an age read.
   void StartArchiveReading(ArchiveMode mode);
@@ -70,6 +74,8 @@ class ArchiveReading final : public ArchiveReadingHooks {
   const ArchiveClock& clock_;
   NullArchiveExports nullExports_;
   ArchiveExports* exports_ = &nullExports_;
+  ArchiveRecordSink* recordSink_ = nullptr;
+  std::vector<StampedDegrees> validRecords_;  // of the reading under way, for the sink
 
   ArchiveMode mode_ = ArchiveMode::View;
   std::uint16_t arcNum_ = 1;

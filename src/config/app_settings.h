@@ -32,6 +32,9 @@ struct AppSettings {
   std::uint32_t FastFraming = 1;
   std::string TextFileName;  // default: ProgramFolder + "/Archives.txt"
   std::string DataBaseName;  // default: ProgramFolder + DatabaseFileRule()'s name
+  // The plant database: a libpq connection string or postgresql:// URI; empty: off.
+  std::string PlantDatabase;
+  std::string StationName;  // the station's name in the plant database; empty: host name
   // Device path of COM1..COM9 on POSIX ("/dev/ttyS0".."/dev/ttyS8" by default);
   // not used on Windows, where the port names are the device names.
   std::array<std::string, kPortCount> PortPaths = DefaultPortPaths();

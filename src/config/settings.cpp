@@ -34,6 +34,15 @@ void forEachFileName(Settings& s, Fn&& fn) {
   fn("DataBaseName", s.DataBaseName);
 }
 
+// The plant database's two texts: saved only when set, so that a station without the
+// feature keeps exactly the values it always had.
+constexpr const char* kPlantNames[] = {"PlantDatabase", "StationName"};
+template <class Settings, class Fn>
+void forEachPlantText(Settings& s, Fn&& fn) {
+  fn(kPlantNames[0], s.PlantDatabase);
+  fn(kPlantNames[1], s.StationName);
+}
+
 std::string portName(int index) { return "COM" + std::to_string(index + 1); }
 
 std::vector<std::string> valueNames(bool withPorts) {
@@ -41,6 +50,7 @@ std::vector<std::string> valueNames(bool withPorts) {
   AppSettings probe;
   forEachDword(probe, [&](const char* name, auto&) { names.emplace_back(name); });
   forEachFileName(probe, [&](const char* name, auto&) { names.emplace_back(name); });
+  for (const char* name : kPlantNames) names.emplace_back(name);
   if (withPorts)
     for (int i = 0; i < kPortCount; ++i) names.push_back(portName(i));
   return names;
@@ -88,6 +98,9 @@ int LoadSettings(AppSettings& settings, SettingsStore& store) {
   forEachFileName(settings, [&](const char* name, std::string& field) {
     if (const StoredValue* v = find(*layers, name, fitsText)) field = v->asText();
   });
+  forEachPlantText(settings, [&](const char* name, std::string& field) {
+    if (const StoredValue* v = find(*layers, name, fitsText)) field = v->asText();
+  });
   if (withPorts) {
     for (int i = 0; i < kPortCount; ++i) {
       if (const StoredValue* v = find(*layers, portName(i), isPortPath))
@@ -105,6 +118,9 @@ int SaveSettings(const AppSettings& settings, SettingsStore& store, MessageBoxHo
   });
   forEachFileName(settings, [&](const char* name, const std::string& field) {
     values.emplace_back(name, StoredValue::string(field));
+  });
+  forEachPlantText(settings, [&](const char* name, const std::string& field) {
+    if (!field.empty()) values.emplace_back(name, StoredValue::string(field));
   });
   if (store.holdsPortPaths()) {
     for (int i = 0; i < kPortCount; ++i)

@@ -186,6 +186,9 @@ void StripChartLogic::AppendChartSample() {
   const std::uint32_t now = tick_();
   if (static_cast<std::uint32_t>(now - lastAppend_) < kSampleSpacingMs) return;
   lastAppend_ = now;
+  if (sampleSink_ != nullptr) {
+    sampleSink_->onLiveSample(settings_.get(&AppSettings::DeviceID), items_.temperatures);
+  }
   try {
     const int sample = chart_.newSample();
     chart_.beginUpdate();

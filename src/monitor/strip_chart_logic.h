@@ -11,6 +11,7 @@
 #include "controls/display_controls.h"
 #include "monitor/display_hooks.h"
 #include "monitor/poll_items.h"
+#include "monitor/sample_sinks.h"
 #include "res/message_box.h"
 
 namespace km8 {
@@ -56,6 +57,10 @@ class StripChartLogic final : public ChartOps {
   ColorRef chartBackground() const { return chartBackground_; }
   ColorRef invertChartBackground();
 
+  // Every sample plotted from now on also goes to `sink` (nullptr: none); it must
+  // outlive this object or be detached first.
+  void attachSampleSink(LiveSampleSink* sink) { sampleSink_ = sink; }
+
   int rangeLow(int channel) const { return rangeLow_[channel]; }
   int rangeHigh(int channel) const { return rangeHigh_[channel]; }
 
@@ -79,6 +84,7 @@ class StripChartLogic final : public ChartOps {
   std::uint32_t lastAppend_;
   ColorRef chartBackground_ = kBlack;
   bool failureReported_ = false;
+  LiveSampleSink* sampleSink_ = nullptr;
 };
 
 }  // namespace km8

@@ -239,5 +239,22 @@ TEST(Settings, FailedSaveTellsTheUserOnceAndKeepsTheSettings) {
   EXPECT_EQ(messages.shown.size(), 1u);
 }
 
+TEST(Settings, ThePlantDatabaseTextsAreSavedOnlyWhenSetAndReadBack) {
+  MemorySettingsStore store;
+  RecordingMessageHost messages;
+  AppSettings s;
+  ASSERT_NE(SaveSettings(s, store, messages), 0);
+  EXPECT_FALSE(store.values->contains("PlantDatabase"));
+  EXPECT_FALSE(store.values->contains("StationName"));
+
+  s.PlantDatabase = "postgresql://km8@plantdb/plant?sslmode=require";
+  s.StationName = "Піч №3 'ліва'; x";
+  ASSERT_NE(SaveSettings(s, store, messages), 0);
+  AppSettings loaded;
+  ASSERT_NE(LoadSettings(loaded, store), 0);
+  EXPECT_EQ(loaded.PlantDatabase, s.PlantDatabase);
+  EXPECT_EQ(loaded.StationName, s.StationName);
+}
+
 }  // namespace
 }  // namespace km8

@@ -39,6 +39,14 @@ TEST(StationOptions, EachOptionInBothSpellings) {
   ASSERT_TRUE(o);
   EXPECT_EQ(o->tracePath, "/var/log/km8 trace.txt");
 
+  o = parse({"--plant-db", "host=/run/pg dbname=plant user='a b'"});
+  ASSERT_TRUE(o);
+  EXPECT_EQ(o->plantDatabase, "host=/run/pg dbname=plant user='a b'");
+  o = parse({"--plant-db="});  // off for this run, whatever the settings say
+  ASSERT_TRUE(o);
+  EXPECT_EQ(o->plantDatabase, "");
+  EXPECT_FALSE(parse({})->plantDatabase);
+
   o = parse({"--settings=/etc/km8=x.conf", "--help"});
   ASSERT_TRUE(o);
   EXPECT_EQ(o->settingsPath, "/etc/km8=x.conf");  // only the first '=' separates
@@ -78,6 +86,8 @@ TEST(StationOptions, UnusableCommandLinesSayWhy) {
       {{"--trace"}, "option --trace needs a value"},
       {{"--trace="}, "option --trace needs a file or -"},
       {{"--trace", "a", "--trace", "-"}, "option --trace given twice"},
+      {{"--plant-db"}, "option --plant-db needs a value"},
+      {{"--plant-db", "a=b", "--plant-db", ""}, "option --plant-db given twice"},
   };
   for (const auto& [args, message] : cases) {
     std::string error;

@@ -2,16 +2,22 @@
 
 #include <QApplication>
 #include <QCoreApplication>
+#include <QSysInfo>
+#include <QTimer>
 #include <cstdio>
 #include <cstdlib>
 
+#include "app/settings_location.h"
 #include "app/ui/shutdown_signals.h"
 #include "app/ui/station_features.h"
+#include "archives/ui/archive_feature.h"
 #include "config/program_folder.h"
 #include "config/settings.h"
 #include "configuration/ui/config_dialog.h"
 #include "link/link_worker.h"
 #include "monitor/ui/main_window.h"
+#include "plant/plant_connection.h"
+#include "plant/ui/plant_writer.h"
 #include "res/ui/window_snapshot.h"
 
 namespace km8 {
@@ -100,9 +106,12 @@ bool StationApp::start() {
                .requestReconfigure = [this] { worker_->RequestReconfigure(); }});
   });
 
+  startPlantDatabase();
+
   if (!worker_->start()) {
     messages().showMessage(threadFailureNotice());
     window_.reset();
+    stopPlantDatabase();
     worker_.reset();
     exitCode_ = 1;
     return false;
@@ -148,6 +157,45 @@ bool StationApp::startSimulator() {
   return true;
 }
 
+void StationApp::startPlantDatabase() {
+  const AppSettings s = settings_.snapshot();
+  const std::string conninfo = setup_.options.plantDatabase.value_or(s.PlantDatabase);
+  if (conninfo.empty()) return;
+  std::string why;
+  auto connection = UsableConnection(conninfo, why);
+  if (!connection) {
+    std::fprintf(stderr, "km8-station: the plant database setting is not used: %s\n", why.c_str());
+    return;
+  }
+  std::string station = s.StationName;
+  if (station.empty()) station = QSysInfo::machineHostName().toStdString();
+  PlantWriterSetup plant;
+  plant.connection = std::move(*connection);
+  plant.spoolPath = PlantSpoolPath(setup_.options.settingsPath);
+  plantWriter_ = std::make_unique<PlantWriter>(std::move(plant));
+  plantFeed_ = std::make_unique<PlantFeed>(std::move(station), *plantWriter_);
+  plantWriter_->start();
+  window_->chartLogic().attachSampleSink(plantFeed_.get());
+  StationFeatures::of(*window_).archives().reading().attachRecordSink(plantFeed_.get());
+
+  // The indicator: the window's own tooltip (shown wherever no control has one of its
+  // own), refreshed every two seconds; no control moves or changes.
+  auto* indicator = new QTimer(window_.get());
+  auto refresh = [this] {
+    window_->setToolTip(QString::fromStdString(PlantIndicatorText(plantWriter_->status())));
+  };
+  QObject::connect(indicator, &QTimer::timeout, window_.get(), refresh);
+  refresh();
+  indicator->start(2000);
+}
+
+void StationApp::stopPlantDatabase() {
+  // The window, which calls the feed, is gone by now.
+  plantFeed_.reset();
+  if (plantWriter_) plantWriter_->stop();
+  plantWriter_.reset();
+}
+
 int StationApp::exec() {
   window_->exec();
   // A worker that would not stop (stuck in a driver call, say) must not keep the
@@ -166,6 +214,7 @@ bool StationApp::shutdown() {
   worker_->Stop();
   const bool stopped = worker_->waitForExit(setup_.stopWait);
   window_.reset();
+  stopPlantDatabase();
   if (!stopped) {
     worker_->abandon();
     (void)worker_.release();  // still in use by its thread until the process ends

@@ -20,6 +20,8 @@ namespace km8 {
 
 class LinkWorker;
 class MainWindow;
+class PlantFeed;
+class PlantWriter;
 class ShutdownSignals;
 class WindowSnapshot;
 
@@ -59,6 +61,10 @@ class StationApp {
 
  private:
   bool startSimulator();
+  // With PlantDatabase (or --plant-db) set: the writer, the feed from the chart and the
+  // archive reading, and the window's tooltip. Nothing at all when it is empty.
+  void startPlantDatabase();
+  void stopPlantDatabase();
   MessageBoxHost& messages() { return setup_.messages ? *setup_.messages : qtMessages_; }
 
   Setup setup_;
@@ -70,6 +76,8 @@ class StationApp {
   RealLinkTiming timing_;
   std::unique_ptr<SimulatedInstrument> simulator_;
   std::unique_ptr<LinkWorker> worker_;
+  std::unique_ptr<PlantWriter> plantWriter_;  // outlives the feed
+  std::unique_ptr<PlantFeed> plantFeed_;      // outlives the window that calls it
   std::unique_ptr<MainWindow> window_;
   std::unique_ptr<WindowSnapshot> snapshot_;
   std::unique_ptr<ShutdownSignals> shutdownSignals_;

@@ -1,0 +1,36 @@
+#include "plant/plant_schema.h"
+
+#include <array>
+
+namespace km8 {
+namespace {
+
+#define KM8_PLANT_COLUMNS                                                                 \
+  "(station text NOT NULL, instrument smallint NOT NULL, taken_at timestamptz NOT NULL, " \
+  "t1 real, t2 real, t3 real, t4 real, t5 real, t6 real, t7 real, t8 real, "              \
+  "PRIMARY KEY (station, instrument, taken_at))"
+
+constexpr std::array<std::string_view, 6> kStatements = {
+    "SELECT pg_advisory_xact_lock(4281048)",
+    "SET LOCAL client_min_messages TO warning",  // no notice for what is already there
+    "CREATE TABLE IF NOT EXISTS km8_schema (version integer NOT NULL)",
+    "CREATE TABLE IF NOT EXISTS km8_reading " KM8_PLANT_COLUMNS,
+    "CREATE TABLE IF NOT EXISTS km8_archive " KM8_PLANT_COLUMNS,
+    "INSERT INTO km8_schema (version) SELECT 1 WHERE NOT EXISTS (SELECT 1 FROM km8_schema)",
+};
+
+#define KM8_PLANT_INSERT(table)                                       \
+  "INSERT INTO " table                                                \
+  " (station, instrument, taken_at, t1, t2, t3, t4, t5, t6, t7, t8) " \
+  "VALUES (?, ?, to_timestamp(?), ?, ?, ?, ?, ?, ?, ?, ?) ON CONFLICT DO NOTHING"
+
+}  // namespace
+
+std::span<const std::string_view> PlantSchemaStatements() { return kStatements; }
+
+std::string_view PlantInsertStatement(PlantTable table) {
+  return table == PlantTable::Live ? KM8_PLANT_INSERT("km8_reading")
+                                   : KM8_PLANT_INSERT("km8_archive");
+}
+
+}  // namespace km8
