@@ -8,7 +8,8 @@
 #
 # Installs into ${KM8_CACHE:-~/.cache/km8}/qt-<version>-mingw-<hash of this script and the
 # mingw toolchain file>, and does nothing when that folder holds the completion marker.
-# Prints the folder as its last line. `--prefix` only prints it. Needs root (or sudo):
+# Prints the folder as its last line. `--prefix` only prints it. A project builds against
+# it with -DCMAKE_TOOLCHAIN_FILE=<folder>/lib/cmake/Qt6/qt.toolchain.cmake. Needs root (or sudo):
 # it adds a deb-src entry for the Debian archive in use and installs what it needs.
 # Environment: KM8_CACHE, KM8_QT_JOBS (default: nproc), KM8_QT_KEEP_WORK=1 keeps the
 # sources and the build tree after a successful build (they are always kept on failure,
@@ -183,8 +184,11 @@ build="build-$key"
 find . -maxdepth 1 -name 'build-*' -not -name "$build" -exec rm -rf {} +
 if [[ ! -f "$build/build.ninja" ]]; then
   rm -rf "$build"
+  # Qt's own qt.toolchain.cmake loads the toolchain it was built with: a copy inside the
+  # prefix keeps the prefix usable whatever happens to this checkout.
+  install -D -m 644 "$toolchain" "$prefix/lib/cmake/km8-mingw-w64.cmake"
   cmake -G Ninja -S qtbase -B "$build" \
-    -DCMAKE_TOOLCHAIN_FILE="$toolchain" \
+    -DCMAKE_TOOLCHAIN_FILE="$prefix/lib/cmake/km8-mingw-w64.cmake" \
     -DCMAKE_BUILD_TYPE=Release \
     -DCMAKE_INSTALL_PREFIX="$prefix" \
     -DBUILD_SHARED_LIBS=ON \
