@@ -175,7 +175,10 @@ features=(
   -DFEATURE_jpeg=ON -DFEATURE_imageformat_bmp=ON
   # The rest stays out.
   -DFEATURE_network=OFF -DFEATURE_dbus=OFF -DINPUT_opengl=no -DFEATURE_vulkan=OFF
-  -DFEATURE_concurrent=OFF -DFEATURE_xml=OFF -DFEATURE_direct2d=OFF
+  -DFEATURE_concurrent=OFF -DFEATURE_xml=OFF
+  # Not direct2d itself: Gui builds its DirectWrite font engine, which the Windows print
+  # engine calls, only with it. Only the separate direct2d platform plugin stays out.
+  -DFEATURE_direct2d1_1=OFF
   -DFEATURE_sql_psql=OFF -DFEATURE_sql_mysql=OFF -DFEATURE_sql_oci=OFF -DFEATURE_sql_db2=OFF
   -DFEATURE_sql_ibase=OFF
   -DFEATURE_gif=OFF -DFEATURE_ico=OFF
