@@ -179,6 +179,8 @@ features=(
   # Not direct2d itself: Gui builds its DirectWrite font engine, which the Windows print
   # engine calls, only with it. Only the separate direct2d platform plugin stays out.
   -DFEATURE_direct2d1_1=OFF
+  # Debian's source drops Qt's copy of wintab.h, which the windows plugin's tablet support needs.
+  -DFEATURE_tabletevent=OFF
   -DFEATURE_sql_psql=OFF -DFEATURE_sql_mysql=OFF -DFEATURE_sql_oci=OFF -DFEATURE_sql_db2=OFF
   -DFEATURE_sql_ibase=OFF
   -DFEATURE_gif=OFF -DFEATURE_ico=OFF
