@@ -1,9 +1,9 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds everything and runs the whole test suite: the
 # include-layer check, the native build, a short fault soak, the ThreadSanitizer build of
-# the core, the AddressSanitizer + UndefinedBehaviorSanitizer build of everything, short
-# libFuzzer runs, and the Windows build of the core under wine. Exits non-zero on the
-# first failure.
+# the core and the plant database writer, the AddressSanitizer + UndefinedBehaviorSanitizer
+# build of everything, short libFuzzer runs, and the Windows build under wine. Exits
+# non-zero on the first failure.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -30,7 +30,7 @@ stage "native tests"
 # The plant database's tests run against a server of their own (scripts/with-postgres.sh).
 scripts/with-postgres.sh ctest --test-dir build --output-on-failure -j "$jobs" --timeout 300
 
-stage "ThreadSanitizer build and tests (core)"
+stage "ThreadSanitizer build and tests (core and the plant database writer)"
 cmake -S . -B build-tsan -DCMAKE_BUILD_TYPE=RelWithDebInfo -DKM8_TSAN=ON -DKM8_BUILD_UI=OFF >/dev/null
 cmake --build build-tsan -j "$jobs"
 # Without address-space randomisation where allowed: ThreadSanitizer's shadow memory can
