@@ -112,10 +112,11 @@ ls -l "$dosdevices" | sed -n 's/.* \(com[0-9]* -> .*\)/  \1/p'
 
 if [[ $ui == ON ]]; then
   # Qt's DLLs and the compiler's runtime from the Qt folder; the offscreen platform draws
-  # text with FreeType from a font folder of its own.
+  # text with FreeType from a font folder of its own. wine keeps the host's QT_* variables
+  # from Windows programs and passes WINEQT_* on under the QT_* name instead.
   export WINEPATH="Z:${qt//\//\\}\\bin"
-  export QT_QPA_PLATFORM=offscreen
-  export QT_QPA_FONTDIR='Z:\usr\share\fonts\truetype\dejavu'
+  export WINEQT_QPA_PLATFORM=offscreen
+  export WINEQT_QPA_FONTDIR='Z:\usr\share\fonts\truetype\dejavu'
 fi
 
 stage "tests"

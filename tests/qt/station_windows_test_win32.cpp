@@ -1,7 +1,7 @@
 // What only the Windows station does, under wine against the simulator that
 // scripts/windows-tests.sh serves on a COM port: its settings in the registry through the
-// configuration dialog and the exit path, the console's Ctrl-C and Ctrl-Break, and the
-// shell's "open" verb for the exported file.
+// configuration dialog and the exit path, and the shell's "open" verb for the exported
+// file. (The console's Ctrl-C is sent to the real km8-station.exe by that script.)
 #include <gtest/gtest.h>
 
 #include <QApplication>
@@ -45,29 +45,6 @@ std::string readFile(const std::filesystem::path& path) {
   return text.str();
 }
 
-// Every value under the test key of both roots, as one text: what a comparison needs.
-std::string registryImage() {
-  std::string image;
-  for (HKEY root : {HKEY_LOCAL_MACHINE, HKEY_CURRENT_USER}) {
-    HKEY key = nullptr;
-    if (RegOpenKeyExA(root, kTestKey, 0, KEY_QUERY_VALUE, &key) != ERROR_SUCCESS) continue;
-    for (DWORD i = 0;; ++i) {
-      char name[256];
-      DWORD nameSize = sizeof name;
-      BYTE data[1024];
-      DWORD dataSize = sizeof data;
-      DWORD type = 0;
-      if (RegEnumValueA(key, i, name, &nameSize, nullptr, &type, data, &dataSize) !=
-          ERROR_SUCCESS)
-        break;
-      image += std::string(name, nameSize) + '=' + std::to_string(type) + ':' +
-               std::string(reinterpret_cast<const char*>(data), dataSize) + '\n';
-    }
-    RegCloseKey(key);
-  }
-  return image;
-}
-
 // The station as km8-station.exe starts it, its settings under the test key, talking to
 // the simulator's COM port.
 class WindowsStation : public ::testing::Test {
@@ -95,7 +72,9 @@ class WindowsStation : public ::testing::Test {
       messages.answers = {MessageResult::Ok};
       window().close();
     }
-    if (app) EXPECT_TRUE(app->shutdown());
+    if (app) {
+      EXPECT_TRUE(app->shutdown());
+    }
     app.reset();
     deleteTestKeys();
   }
@@ -152,55 +131,32 @@ TEST_F(WindowsStation, TheConfigurationDialogAndTheExitWriteTheRegistry) {
   EXPECT_EQ(s.SerialSetup.PortIndex, test::portIndexOf(ports->simulator));
 }
 
-// Ends in order as SIGTERM does on Linux: no question, nothing saved, the port free again.
-TEST_F(WindowsStation, CtrlCAndCtrlBreakInTheConsoleEndTheStationWithoutSaving) {
-  const std::string before = registryImage();
-  ASSERT_FALSE(before.empty());
-  // A box open at that moment is closed as if cancelled.
-  int boxes = 0;
-  messages.whileShown = [&](const Message&) { ++boxes; };
-  window().controls().controlAs<QRadioButton>(1034)->click();  // changed, but not saved
-
-  // Under a console of its own: the test's process group gets the event.
-  AllocConsole();
-  ASSERT_TRUE(GenerateConsoleCtrlEvent(CTRL_C_EVENT, 0)) << GetLastError();
-  ASSERT_TRUE(test::runEventsUntil([&] { return !window().isVisible(); }, 5000));
-  EXPECT_TRUE(messages.shown.empty()) << "no exit question";
-  EXPECT_TRUE(app->shutdown());
-  EXPECT_EQ(app->exitCode(), 0);
-  app.reset();
-  EXPECT_EQ(registryImage(), before);
-
-  // The port is released: Windows opens a COM port for one handle at a time.
-  const std::string device = "\\\\.\\" + ports->simulator;
-  HANDLE port = CreateFileA(device.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr,
-                            OPEN_EXISTING, 0, nullptr);
-  EXPECT_NE(port, INVALID_HANDLE_VALUE) << GetLastError();
-  if (port != INVALID_HANDLE_VALUE) CloseHandle(port);
-  EXPECT_EQ(boxes, 0);
-}
-
 // The shell's "open" verb with the program registered for the file's type: here a
 // stand-in that copies the file it is given beside itself.
 TEST(WindowsShellOpen, TheRegisteredProgramGetsTheExportedFileByItsFullName) {
   QTemporaryDir dir;
   ASSERT_TRUE(dir.isValid());
-  const std::filesystem::path folder = std::filesystem::path(dir.path().toStdWString());
+  const std::filesystem::path folder =
+      std::filesystem::path(dir.path().toStdWString()).make_preferred();
   const std::filesystem::path document = folder / L"Архів за грудень.km8test";
   const std::filesystem::path copy = folder / L"opened.txt";
   std::ofstream(document, std::ios::binary) << "Прилад 1\r\n";
 
+  // The user's classes, which Windows merges into HKEY_CLASSES_ROOT; wine reads the
+  // machine's only, which its user may write.
   const std::wstring classes = L"Software\\Classes\\";
-  const std::wstring command =
-      L"cmd.exe /c copy /y \"%1\" \"" + copy.wstring() + L"\"";
-  ASSERT_EQ(RegSetKeyValueW(HKEY_CURRENT_USER, (classes + L".km8test").c_str(), nullptr, REG_SZ,
-                            L"km8test.document", sizeof L"km8test.document"),
-            ERROR_SUCCESS);
-  ASSERT_EQ(RegSetKeyValueW(HKEY_CURRENT_USER,
-                            (classes + L"km8test.document\\shell\\open\\command").c_str(),
-                            nullptr, REG_SZ, command.c_str(),
-                            static_cast<DWORD>((command.size() + 1) * sizeof(wchar_t))),
-            ERROR_SUCCESS);
+  const std::wstring command = L"cmd.exe /c copy /y \"%1\" \"" + copy.wstring() + L"\"";
+  const auto setDefault = [](HKEY root, const std::wstring& key, const std::wstring& value) {
+    return RegSetKeyValueW(root, key.c_str(), nullptr, REG_SZ, value.c_str(),
+                           static_cast<DWORD>((value.size() + 1) * sizeof(wchar_t))) ==
+           ERROR_SUCCESS;
+  };
+  int registered = 0;
+  for (HKEY root : {HKEY_CURRENT_USER, HKEY_LOCAL_MACHINE}) {
+    registered += setDefault(root, classes + L".km8test", L"km8test.document") &&
+                  setDefault(root, classes + L"km8test.document\\shell\\open\\command", command);
+  }
+  ASSERT_GT(registered, 0);
 
   QWidget owner;
   DesktopDocumentOpener opener(&owner);
@@ -209,8 +165,10 @@ TEST(WindowsShellOpen, TheRegisteredProgramGetsTheExportedFileByItsFullName) {
   EXPECT_TRUE(test::runEventsUntil([&] { return std::filesystem::exists(copy); }, 20000));
   EXPECT_EQ(readFile(copy), "Прилад 1\r\n");
 
-  RegDeleteTreeW(HKEY_CURRENT_USER, (classes + L".km8test").c_str());
-  RegDeleteTreeW(HKEY_CURRENT_USER, (classes + L"km8test.document").c_str());
+  for (HKEY root : {HKEY_CURRENT_USER, HKEY_LOCAL_MACHINE}) {
+    RegDeleteTreeW(root, (classes + L".km8test").c_str());
+    RegDeleteTreeW(root, (classes + L"km8test.document").c_str());
+  }
 }
 
 }  // namespace
