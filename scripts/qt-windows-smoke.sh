@@ -118,9 +118,10 @@ wineboot -i >/dev/null 2>&1 || true
 # The offscreen platform draws text with FreeType from a font folder of its own.
 fonts=$(winepath -w /usr/share/fonts/truetype/dejavu 2>/dev/null || echo 'Z:\usr\share\fonts\truetype\dejavu')
 
+# wine keeps the host's QT_* variables from Windows programs: WINEQT_* reach them as QT_*.
 echo "--- run: offscreen"
-QT_QPA_PLATFORM=offscreen QT_QPA_FONTDIR="$fonts" wine "$app/qt_smoke.exe"
+WINEQT_QPA_PLATFORM=offscreen WINEQT_QPA_FONTDIR="$fonts" wine "$app/qt_smoke.exe"
 if command -v xvfb-run >/dev/null; then
   echo "--- run: windows"
-  QT_QPA_PLATFORM=windows xvfb-run -a wine "$app/qt_smoke.exe"
+  WINEQT_QPA_PLATFORM=windows xvfb-run -a wine "$app/qt_smoke.exe"
 fi

@@ -1,9 +1,13 @@
 #!/usr/bin/env bash
-# Cross-compiles the core, the simulator where it applies and the core's tests for
-# Windows with mingw-w64, and runs the tests under wine in a fresh prefix kept under
-# the build folder. COM1 and COM2 of the prefix are pseudo-terminals whose far ends are
-# played from the tests' scripts by km8-line-responder, COM3 one served by km8-sim;
-# both run natively and are stopped, with wineserver, whatever happens.
+# Cross-compiles the station for Windows with mingw-w64 and runs its tests under wine in a
+# fresh prefix kept under the build folder. With the Qt for Windows that
+# scripts/build-qt-windows.sh keeps in its cache, that is everything: the station, every
+# test suite (the Qt ones on the offscreen platform), the package that `cmake --install`
+# lays out, started on its own, and the station's end-to-end run against the simulator.
+# Without that Qt it is the core and its tests, and the script says clearly what it
+# skipped. COM1 and COM2 of the prefix are pseudo-terminals whose far ends are played from
+# the tests' scripts by km8-line-responder, COM3 one served by km8-sim; both run natively
+# and are stopped, with wineserver, whatever happens.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -43,7 +47,19 @@ cleanup() {
 trap cleanup EXIT
 
 stage "configure"
-cmake --preset mingw >/dev/null
+qt=$(scripts/build-qt-windows.sh --prefix)
+if [[ -f "$qt/.km8-complete" ]]; then
+  ui=ON
+else
+  ui=OFF
+  cat <<EOF
+--- SKIPPED: the Windows station, its Qt tests and its package. There is no Qt for Windows in
+---   $qt
+--- Build it once with: scripts/build-qt-windows.sh   (about half an hour on two cores)
+--- Only the core and its tests are built and run below.
+EOF
+fi
+cmake --preset mingw -DKM8_QT_WINDOWS="$qt" -DKM8_BUILD_UI=$ui >/dev/null
 
 stage "build"
 cmake --build --preset mingw -j "$jobs"
@@ -94,5 +110,32 @@ export KM8_MISSING_PORT=COM9
 export KM8_NO_SKIPS=1
 ls -l "$dosdevices" | sed -n 's/.* \(com[0-9]* -> .*\)/  \1/p'
 
+if [[ $ui == ON ]]; then
+  # Qt's DLLs and the compiler's runtime from the Qt folder; the offscreen platform draws
+  # text with FreeType from a font folder of its own. wine keeps the host's QT_* variables
+  # from Windows programs and passes WINEQT_* on under the QT_* name instead.
+  export WINEPATH="Z:${qt//\//\\}\\bin"
+  export WINEQT_QPA_PLATFORM=offscreen
+  export WINEQT_QPA_FONTDIR='Z:\usr\share\fonts\truetype\dejavu'
+fi
+
 stage "tests"
 ctest --test-dir "$build" --output-on-failure --timeout 300
+
+if [[ $ui == ON ]]; then
+  stage "package"
+  package="$build/package"
+  rm -rf "$package"
+  cmake --install "$build" --prefix "$package" >/dev/null
+  (cd "$package" && find . -type f | sort | sed 's|^\./|  |')
+  # On its own: nothing from the Qt folder, every DLL must come from the package.
+  help=$(env -u WINEPATH wine "$package/km8-station.exe" --help 2>&1) || true
+  grep -q '^Usage: km8-station' <<<"$help" || {
+    echo "the packaged km8-station.exe did not start:" >&2
+    printf '%s\n' "$help" >&2
+    exit 1
+  }
+  echo "  km8-station.exe --help from the package: ok"
+else
+  timings+=("$(printf '%-16s %s' "Qt parts" "SKIPPED (no Qt for Windows)")")
+fi

@@ -10,6 +10,7 @@
 #include <QTableView>
 #include <QTest>
 #include <QTimer>
+#include <algorithm>
 #include <deque>
 #include <functional>
 
@@ -89,20 +90,37 @@ class ArchivesWindowTest : public ::testing::Test {
 
 TEST_F(ArchivesWindowTest, ChosenFileNamesAreKeptCompletedOrRefused) {
   const std::string dbSuffix = DatabaseFileRule().appendedSuffix;
+  // The file dialog names a file with forward slashes; the settings keep the system's own
+  // form, on Windows with the drive and backslashes.
+#ifdef _WIN32
+  const std::string root = "C:";
+  const auto native = [](std::string path) {
+    std::replace(path.begin(), path.end(), '/', '\\');
+    return path;
+  };
+#else
+  const std::string root;
+  const auto native = [](std::string path) { return path; };
+#endif
   struct Case {
     int button;
-    const char* chosen;
+    std::string chosen;
     std::string stored;  // empty: refused, nothing changes
     const char* caption;
   };
   const Case cases[] = {
-      {1057, "/tmp/km8/report.txt", "/tmp/km8/report.txt", "Створення текстового файлу"},
-      {1057, "/tmp/km8/report", "/tmp/km8/report.txt", "Створення текстового файлу"},
-      {1057, "/tmp/km8/report.TxT", "/tmp/km8/report.TxT", "Створення текстового файлу"},
-      {1057, "/tmp/km8/report.csv", "", nullptr},
-      {1057, "/tmp/km8.d/report", "/tmp/km8.d/report.txt", "Створення текстового файлу"},
-      {1058, "/tmp/km8/archive", "/tmp/km8/archive" + dbSuffix, "Створення бази даних"},
-      {1058, "/tmp/km8/archive.txt", "", nullptr},
+      {1057, root + "/tmp/km8/report.txt", native(root + "/tmp/km8/report.txt"),
+       "Створення текстового файлу"},
+      {1057, root + "/tmp/km8/report", native(root + "/tmp/km8/report.txt"),
+       "Створення текстового файлу"},
+      {1057, root + "/tmp/km8/report.TxT", native(root + "/tmp/km8/report.TxT"),
+       "Створення текстового файлу"},
+      {1057, root + "/tmp/km8/report.csv", "", nullptr},
+      {1057, root + "/tmp/km8.d/report", native(root + "/tmp/km8.d/report.txt"),
+       "Створення текстового файлу"},
+      {1058, root + "/tmp/km8/archive", native(root + "/tmp/km8/archive" + dbSuffix),
+       "Створення бази даних"},
+      {1058, root + "/tmp/km8/archive.txt", "", nullptr},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.chosen);
@@ -110,7 +128,7 @@ TEST_F(ArchivesWindowTest, ChosenFileNamesAreKeptCompletedOrRefused) {
     const int savesBefore = saves;
     messages.shown.clear();
     offered.clear();
-    chosen = {QString::fromUtf8(c.chosen)};
+    chosen = {QString::fromStdString(c.chosen)};
     runCommand([&](ArchivesDialog& d) { button(d, c.button)->click(); });
 
     ASSERT_EQ(offered.size(), 1u);

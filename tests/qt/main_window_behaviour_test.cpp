@@ -5,19 +5,17 @@
 #include <QCoreApplication>
 #include <QPushButton>
 #include <QRadioButton>
-#include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
-#include <filesystem>
 
 #include "app/ui/station_features.h"
 #include "config/settings.h"
-#include "config/settings_store_posix.h"
 #include "controls/ui/round_led_widget.h"
 #include "controls/ui/seven_segment_widget.h"
 #include "monitor/ui/main_window.h"
 #include "support/fake_link_mailbox.h"
 #include "support/scripted_message_host.h"
+#include "support/settings_fakes.h"
 
 namespace km8 {
 namespace {
@@ -25,19 +23,17 @@ namespace {
 constexpr auto kLinkDone = static_cast<QEvent::Type>(MainWindow::kLinkDoneEventType);
 
 // The main window with a scripted mailbox and message host, saving its settings to a
-// file in a temporary folder as the station does.
+// store in memory (the stores themselves have tests of their own).
 class MainWindowBehaviourTest : public ::testing::Test {
  protected:
   MainWindowBehaviourTest()
-      : path_(dir_.filePath("km8.conf").toStdString()),
-        store_(path_),
-        window_(mailbox, settings, messages,
+      : window_(mailbox, settings, messages,
                 MainWindowCallbacks{[this] { ++publications; },
                                     [this] { SaveSettings(settings.snapshot(), store_, messages); },
                                     [this](int code) { exitCodes.push_back(code); }},
                 StationFeatures::factory()) {}
 
-  bool saved() const { return std::filesystem::exists(path_); }
+  bool saved() const { return store_.writeCalls > 0; }
 
   QWidget* control(int id) { return window_.controls().control(id); }
 
@@ -56,9 +52,7 @@ class MainWindowBehaviourTest : public ::testing::Test {
     return out;
   }
 
-  QTemporaryDir dir_;
-  std::string path_;
-  FileSettingsStore store_;
+  test::MemorySettingsStore store_;
   test::FakeLinkMailbox mailbox;
   SharedSettings settings;
   test::ScriptedMessageHost messages;

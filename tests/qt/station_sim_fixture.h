@@ -13,12 +13,10 @@
 #include "app/ui/station_app.h"
 #include "config/app_settings.h"
 #include "monitor/ui/main_window.h"
+#include "qt/run_events.h"
 #include "support/scripted_message_host.h"
 
 namespace km8::test {
-
-// Runs the event loop until done() holds or `timeoutMs` has passed; says which.
-bool runEventsUntil(const std::function<bool()>& done, int timeoutMs);
 
 class StationSim {
  public:

@@ -1,27 +1,8 @@
-#include <QElapsedTimer>
-#include <QEventLoop>
-#include <QTimer>
-
 #include "config/settings.h"
 #include "config/settings_store_posix.h"
 #include "qt/station_sim_fixture.h"
 
 namespace km8::test {
-
-bool runEventsUntil(const std::function<bool()>& done, int timeoutMs) {
-  QEventLoop loop;
-  QTimer poll;
-  QElapsedTimer clock;
-  clock.start();
-  bool result = false;
-  QObject::connect(&poll, &QTimer::timeout, [&] {
-    result = done();
-    if (result || clock.elapsed() > timeoutMs) loop.quit();
-  });
-  poll.start(20);
-  loop.exec();
-  return result;
-}
 
 StationSim::StationSim() : path(dir.filePath("km8.conf").toStdString()) {}
 

@@ -1,5 +1,6 @@
 // Ends the station in order when the system asks it to (SIGTERM, SIGINT, SIGHUP on
-// POSIX; Ctrl-C and Ctrl-Break in a Windows console): `onRequest` runs on the Qt thread.
+// POSIX; Ctrl-C, Ctrl-Break, closing the console, logoff and shutdown on Windows):
+// `onRequest` runs on the Qt thread.
 #pragma once
 
 #include <QObject>

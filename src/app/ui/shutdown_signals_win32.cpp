@@ -14,12 +14,17 @@ namespace {
 std::atomic<ShutdownSignals*> gInstance{nullptr};
 
 // Runs on a thread of its own that Windows starts for the console event: hand the
-// request to the Qt thread.
+// request to the Qt thread. Windows ends the process as soon as the handler of a console
+// close, logoff or shutdown returns, so that handler waits for the station to end
+// itself (main returns, exit code 0); Windows' own time limit still applies.
 BOOL WINAPI onConsoleEvent(DWORD event) {
-  if (event != CTRL_C_EVENT && event != CTRL_BREAK_EVENT) return FALSE;
+  const bool endsProcess =
+      event == CTRL_CLOSE_EVENT || event == CTRL_LOGOFF_EVENT || event == CTRL_SHUTDOWN_EVENT;
+  if (event != CTRL_C_EVENT && event != CTRL_BREAK_EVENT && !endsProcess) return FALSE;
   ShutdownSignals* instance = gInstance.load();
   if (!instance) return FALSE;
   QMetaObject::invokeMethod(instance, "deliver", Qt::QueuedConnection);
+  if (endsProcess) ::Sleep(INFINITE);
   return TRUE;
 }
 

@@ -30,9 +30,14 @@ ArchiveListWindow::ArchiveListWindow(QWidget* owner) : QDialog(owner) {
   for (int c = 0; c < kArchiveColumnCount; ++c) list_->setColumnWidth(c, widths[c]);
 }
 
+// The frame, title bar included, is what lands in the middle (the client area alone
+// would sit lower and to the right by the frame's own margins). The system knows those
+// margins once the window exists, shown or not.
 void ArchiveListWindow::centreOver(const QWidget& owner) {
-  const QRect frame = owner.frameGeometry();
-  move(frame.center() - QPoint(width() / 2, height() / 2));
+  (void)winId();
+  QRect frame = frameGeometry();
+  frame.moveCenter(owner.frameGeometry().center());
+  move(frame.topLeft());
 }
 
 void ArchiveListWindow::deleteAllRows() { model_->clear(); }
