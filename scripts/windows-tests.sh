@@ -71,9 +71,12 @@ if [[ -f build/CMakeCache.txt ]] && grep -q '^KM8_BUILD_TESTS:BOOL=ON' build/CMa
   host=build
 else
   host="$build/host"
-  cmake -S . -B "$host" -DCMAKE_BUILD_TYPE=Release -DKM8_BUILD_UI=OFF >/dev/null
+  cmake -S . -B "$host" -DCMAKE_BUILD_TYPE=Release -DKM8_BUILD_UI=$ui >/dev/null
 fi
-cmake --build "$host" --target km8-sim km8-line-responder -j "$jobs"
+native_targets=(km8-sim km8-line-responder)
+# The Linux station writes the text file that the Windows one must match.
+[[ $ui == OFF ]] || native_targets+=(km8-station)
+cmake --build "$host" --target "${native_targets[@]}" -j "$jobs"
 
 stage "wineboot"
 if [[ -d "$WINEPREFIX" ]]; then wineserver -k >/dev/null 2>&1 || true; fi
@@ -136,6 +139,10 @@ if [[ $ui == ON ]]; then
     exit 1
   }
   echo "  km8-station.exe --help from the package: ok"
+
+  stage "station end to end"
+  # The responders' work is done; COM2 now leads to a simulator of the script's own.
+  scripts/windows-station-e2e.sh "$package" "$host"
 else
   timings+=("$(printf '%-16s %s' "Qt parts" "SKIPPED (no Qt for Windows)")")
 fi
