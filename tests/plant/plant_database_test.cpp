@@ -110,10 +110,12 @@ class PlantDatabaseTest : public ::testing::Test {
     ASSERT_TRUE(spoolDir.isValid());
   }
 
+  // A started writer to the test's database, or to `conninfo` when one is given.
   std::unique_ptr<PlantWriter> writer(const std::string& spool = "spool.sqlite",
-                                      std::int64_t capacity = kSpoolCapacityRows) {
+                                      std::int64_t capacity = kSpoolCapacityRows,
+                                      std::string conninfo = {}) {
     std::string error;
-    auto connection = UsableConnection(server.conninfo(db), error);
+    auto connection = UsableConnection(conninfo.empty() ? server.conninfo(db) : conninfo, error);
     EXPECT_TRUE(connection) << error;
     auto w = std::make_unique<PlantWriter>(PlantWriterSetup{
         .connection = *connection,
@@ -366,16 +368,9 @@ TEST_F(PlantStationDatabaseTest, AnUnknownHostGivesOneLineAndPollingGoesOn) {
             "5433");
 
   Station station;
-  PlantWriter w({.connection = *UsableConnection("host=no-such-host.invalid dbname=x", error),
-                 .spoolPath = spoolDir.filePath("spool.sqlite").toStdString(),
-                 .spoolCapacity = kSpoolCapacityRows,
-                 .retryAfter = 100ms,
-                 .batchRows = 2000,
-                 .log = [this](const std::string& line) {
-                   std::lock_guard lock(logMutex);
-                   log.push_back(line);
-                 }});
-  w.start();
+  auto writing =
+      writer("spool.sqlite", kSpoolCapacityRows, "host=no-such-host.invalid dbname=x");
+  PlantWriter& w = *writing;
   station.attach(w);
   ASSERT_NO_FATAL_FAILURE(station.startStation());
   ASSERT_TRUE(station.runUntil([&] {

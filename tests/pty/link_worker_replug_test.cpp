@@ -42,34 +42,54 @@ struct Plugged {
                           }};
 };
 
-TEST(LinkWorkerReplug, AVanishedDeviceIsFoundAgainWithinTwoSecondsEveryTime) {
-  char folder[] = "/tmp/km8-replug-XXXXXX";
-  ASSERT_NE(::mkdtemp(folder), nullptr);
-  const std::string device = std::string(folder) + "/ttyUSB0";
-
-  auto plugged = std::make_unique<Plugged>();
-  fs::create_symlink(plugged->pty.slavePath(), device);
-  PortMap ports;
-  ports.setDevicePath(1, device);
-  SharedSettings settings;
-  test::WorkerLog log;
-  test::RecordingLinkHost host(log);
-  RealLinkTiming timing;
-  LinkWorker worker(settings, ports, host, timing);
-  ASSERT_TRUE(worker.start());
-  worker.RequestReconfigure();
-
-  int completions = 0;
+// A link worker on COM2, whose device is a path in a folder of the test's own; the
+// tests plug an instrument in behind that path and pull it out again.
+class LinkWorkerReplug : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    ASSERT_NE(::mkdtemp(folder), nullptr);
+    device = std::string(folder) + "/ttyUSB0";
+    ports.setDevicePath(1, device);
+  }
+  void TearDown() override {
+    worker.Stop();
+    EXPECT_TRUE(worker.waitForExit(5s));
+    fs::remove_all(folder);
+  }
+  void startWorker() {
+    ASSERT_TRUE(worker.start());
+    worker.RequestReconfigure();
+    ASSERT_TRUE(log.waitFor([&](const auto&) { return host.completions() >= 1; }));
+    completions = 1;
+  }
   // One transaction of the poll cycle's kind; true when it was answered.
-  auto transact = [&] {
+  bool transact() {
     worker.SubmitRequest({1, 4, 0, 5, nullptr});
     ++completions;
     if (!log.waitFor([&](const auto&) { return host.completions() >= completions; })) return false;
     std::uint8_t count = 0;
     return worker.TakeReply(count) != nullptr && count == 10;
-  };
-  ASSERT_TRUE(log.waitFor([&](const auto&) { return host.completions() >= 1; }));
-  completions = 1;
+  }
+  std::unique_ptr<Plugged> plugIn() {
+    auto plugged = std::make_unique<Plugged>();
+    fs::create_symlink(plugged->pty.slavePath(), device);
+    return plugged;
+  }
+
+  char folder[32] = "/tmp/km8-replug-XXXXXX";
+  std::string device;
+  PortMap ports;
+  SharedSettings settings;
+  test::WorkerLog log;
+  test::RecordingLinkHost host{log};
+  RealLinkTiming timing;
+  LinkWorker worker{settings, ports, host, timing};
+  int completions = 0;
+};
+
+TEST_F(LinkWorkerReplug, AVanishedDeviceIsFoundAgainWithinTwoSecondsEveryTime) {
+  auto plugged = plugIn();
+  ASSERT_NO_FATAL_FAILURE(startWorker());
   ASSERT_TRUE(transact());
   const std::size_t descriptorsBefore = openDescriptors();
 
@@ -86,8 +106,7 @@ TEST(LinkWorkerReplug, AVanishedDeviceIsFoundAgainWithinTwoSecondsEveryTime) {
       EXPECT_FALSE(transact());
 
     // Back under the same name.
-    plugged = std::make_unique<Plugged>();
-    fs::create_symlink(plugged->pty.slavePath(), device);
+    plugged = plugIn();
     const auto back = std::chrono::steady_clock::now();
     bool answered = false;
     while (!answered && std::chrono::steady_clock::now() - back < 10s) answered = transact();
@@ -102,56 +121,24 @@ TEST(LinkWorkerReplug, AVanishedDeviceIsFoundAgainWithinTwoSecondsEveryTime) {
   EXPECT_LT(slowestMs, 4000.0);
   EXPECT_TRUE(host.messages().empty()) << "an unplugged adapter is silent";
   EXPECT_EQ(openDescriptors(), descriptorsBefore) << "descriptors of vanished devices leak";
-
-  worker.Stop();
-  EXPECT_TRUE(worker.waitForExit(5s));
-  plugged.reset();
-  fs::remove_all(folder);
 }
 
-TEST(LinkWorkerReplug, APortMissingAtStartIsReportedOnceAndTakenWhenItAppears) {
-  char folder[] = "/tmp/km8-replug-XXXXXX";
-  ASSERT_NE(::mkdtemp(folder), nullptr);
-  const std::string device = std::string(folder) + "/ttyUSB0";
-  PortMap ports;
-  ports.setDevicePath(1, device);
-  SharedSettings settings;
+TEST_F(LinkWorkerReplug, APortMissingAtStartIsReportedOnceAndTakenWhenItAppears) {
   // Only the reopening after 201 failed attempts puts 8 data bits back (a pseudo-
   // terminal keeps 8 whatever it is told).
   settings.update([](AppSettings& s) { s.SerialSetup.DataBits = 7; });
-  test::WorkerLog log;
-  test::RecordingLinkHost host(log);
-  RealLinkTiming timing;
-  LinkWorker worker(settings, ports, host, timing);
-  ASSERT_TRUE(worker.start());
-  worker.RequestReconfigure();
-  ASSERT_TRUE(log.waitFor([&](const auto&) { return host.completions() >= 1; }));
+  ASSERT_NO_FATAL_FAILURE(startWorker());
   ASSERT_EQ(host.messages().size(), 1u);
   EXPECT_EQ(host.messages()[0].text, "Неможливо відкрити порт COM2");
-
-  int completions = 1;
-  auto transact = [&] {
-    worker.SubmitRequest({1, 4, 0, 5, nullptr});
-    ++completions;
-    if (!log.waitFor([&](const auto&) { return host.completions() >= completions; })) return false;
-    std::uint8_t count = 0;
-    return worker.TakeReply(count) != nullptr && count == 10;
-  };
   EXPECT_FALSE(transact());
 
-  // The adapter is plugged in.
-  Plugged plugged;
-  fs::create_symlink(plugged.pty.slavePath(), device);
+  auto plugged = plugIn();  // the adapter is plugged in
   bool answered = false;
   for (int i = 0; i < 100 && !answered; ++i) answered = transact();
   EXPECT_TRUE(answered) << "the device that appeared was never opened";
   EXPECT_EQ(host.messages().size(), 1u) << "the start-up message only";
   EXPECT_EQ(settings.get(&AppSettings::SerialSetup).DataBits, 7)
       << "found by the reopening after 201 failed attempts, not by looking again";
-
-  worker.Stop();
-  EXPECT_TRUE(worker.waitForExit(5s));
-  fs::remove_all(folder);
 }
 
 }  // namespace

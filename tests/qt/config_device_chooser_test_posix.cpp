@@ -10,11 +10,11 @@
 #include <QPushButton>
 #include <QTableView>
 #include <QTemporaryDir>
-#include <QTimer>
 #include <functional>
 
 #include "config/settings.h"
 #include "configuration/ui/config_dialog.h"
+#include "qt/run_events.h"
 #include "res/config_dialog_template.h"
 #include "support/fake_features.h"
 #include "support/scripted_message_host.h"
@@ -23,19 +23,7 @@
 namespace km8 {
 namespace {
 
-// Runs `fn` once on the first modal dialog of type W to show up.
-template <class W>
-void whenModal(std::function<void(W&)> fn) {
-  auto* timer = new QTimer;
-  QObject::connect(timer, &QTimer::timeout, [timer, fn] {
-    if (auto* w = qobject_cast<W*>(QApplication::activeModalWidget())) {
-      timer->stop();
-      timer->deleteLater();
-      fn(*w);
-    }
-  });
-  timer->start(10);
-}
+using test::whenModal;
 
 void click(const BuiltDialog& ui, int id) { ui.controlAs<QPushButton>(id)->click(); }
 

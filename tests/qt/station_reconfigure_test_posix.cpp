@@ -5,7 +5,6 @@
 #include <QApplication>
 #include <QComboBox>
 #include <QPushButton>
-#include <QTimer>
 
 #include "configuration/ui/config_dialog.h"
 #include "qt/station_sim_fixture.h"
@@ -37,18 +36,13 @@ TEST(StationReconfigure, ChoosingTheInstrumentsRateReconnectsAndValuesShowAgain)
   EXPECT_EQ(station.simulator().status().repliesSent, 0u);
 
   bool confirmed = false;
-  auto* waiter = new QTimer(&window);
-  QObject::connect(waiter, &QTimer::timeout, [&] {
-    auto* dialog = qobject_cast<ConfigDialog*>(QApplication::activeModalWidget());
-    if (dialog == nullptr) return;
-    waiter->stop();
-    auto* rates = dialog->controls().controlAs<QComboBox>(1050);
+  test::whenModal<ConfigDialog>([&](ConfigDialog& dialog) {
+    auto* rates = dialog.controls().controlAs<QComboBox>(1050);
     EXPECT_EQ(rates->currentText(), "19200");
     rates->setCurrentIndex(rates->findText("9600"));
-    dialog->controls().controlAs<QPushButton>(1)->click();
+    dialog.controls().controlAs<QPushButton>(1)->click();
     confirmed = true;
   });
-  waiter->start(10);
   window.controls().controlAs<QPushButton>(1042)->click();
   ASSERT_TRUE(confirmed);
 

@@ -10,7 +10,6 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QTemporaryDir>
-#include <QTimer>
 #include <filesystem>
 #include <fstream>
 #include <memory>
@@ -71,8 +70,6 @@ class WindowsStation : public ::testing::Test {
     if (app && app->mainWindow() != nullptr) {
       messages.answers = {MessageResult::Ok};
       window().close();
-    }
-    if (app) {
       EXPECT_TRUE(app->shutdown());
     }
     app.reset();
@@ -94,19 +91,15 @@ class WindowsStation : public ::testing::Test {
 
 TEST_F(WindowsStation, TheConfigurationDialogAndTheExitWriteTheRegistry) {
   bool confirmed = false;
-  auto* waiter = new QTimer(&window());
-  QObject::connect(waiter, &QTimer::timeout, [&] {
-    auto* dialog = qobject_cast<ConfigDialog*>(QApplication::activeModalWidget());
-    if (dialog == nullptr) return;
-    waiter->stop();
-    dialog->controls().controlAs<QLineEdit>(1046)->setText("7");   // minutes of the chart
-    dialog->controls().controlAs<QLineEdit>(1051)->setText("2");   // time-outs
-    dialog->controls().controlAs<QLineEdit>(1052)->setText("40");  // pause, ms
-    dialog->controls().controlAs<QCheckBox>(1116)->setChecked(false);
-    dialog->controls().controlAs<QPushButton>(1)->click();
+  test::whenModal<ConfigDialog>([&](ConfigDialog& dialog) {
+    const BuiltDialog& ui = dialog.controls();
+    ui.controlAs<QLineEdit>(1046)->setText("7");   // minutes of the chart
+    ui.controlAs<QLineEdit>(1051)->setText("2");   // time-outs
+    ui.controlAs<QLineEdit>(1052)->setText("40");  // pause, ms
+    ui.controlAs<QCheckBox>(1116)->setChecked(false);
+    ui.controlAs<QPushButton>(1)->click();
     confirmed = true;
   });
-  waiter->start(10);
   window().controls().controlAs<QPushButton>(1042)->click();
   ASSERT_TRUE(confirmed);
 

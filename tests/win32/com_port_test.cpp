@@ -25,14 +25,7 @@ class ComPortTest : public ::testing::Test {
     far2 = std::make_unique<RemoteResponder>(served->responder, com2);
   }
 
-  Bytes readOnce(int* result = nullptr) {
-    Bytes buffer(port.readLength() + 1, 0);
-    std::uint32_t received = 12345;
-    const int r = port.Read(buffer.data(), received);
-    if (result) *result = r;
-    buffer.resize(received);
-    return buffer;
-  }
+  Bytes readOnce(int* result = nullptr) { return test::readOnce(port, result); }
 
   std::optional<ServedPorts> served;
   std::string com1, com2;

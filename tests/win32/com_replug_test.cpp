@@ -73,14 +73,7 @@ class ComReplugTest : public ::testing::Test {
     return false;
   }
 
-  Bytes readOnce(int* result = nullptr) {
-    Bytes buffer(port.readLength() + 1, 0);
-    std::uint32_t received = 0;
-    const int r = port.Read(buffer.data(), received);
-    if (result) *result = r;
-    buffer.resize(received);
-    return buffer;
-  }
+  Bytes readOnce(int* result = nullptr) { return test::readOnce(port, result); }
 
   const Bytes kPing = {0x55, 0xAA, 0x01};
   const Bytes kPong = {0xAA, 0x55, 0x02};

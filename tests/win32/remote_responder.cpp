@@ -163,4 +163,13 @@ std::string RemoteResponder::readLine() {
   }
 }
 
+Bytes readOnce(SerialPort& port, int* result) {
+  Bytes buffer(port.readLength() + 1, 0);
+  std::uint32_t received = 12345;  // must be set whatever happens
+  const int r = port.Read(buffer.data(), received);
+  if (result) *result = r;
+  buffer.resize(received);
+  return buffer;
+}
+
 }  // namespace km8::test

@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "link/serial_port.h"
 #include "support/modbus_bytes.h"
 
 namespace km8::test {
@@ -63,5 +64,8 @@ class RemoteResponder {
   std::vector<std::string> problems_;
   std::vector<Bytes> requests_;
 };
+
+// One Read of the station's side: what arrived, and in `result` what Read returned.
+Bytes readOnce(SerialPort& port, int* result = nullptr);
 
 }  // namespace km8::test
