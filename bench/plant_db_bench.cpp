@@ -19,6 +19,7 @@
 #include <vector>
 
 #include "plant/plant_connection.h"
+#include "plant/ui/plant_sql_connections.h"
 #include "plant/ui/plant_writer.h"
 
 namespace {
@@ -38,17 +39,17 @@ std::string conninfo(const std::string& db) {
 }
 
 void freshDatabase(const std::string& db) {
+  QSqlDatabase admin = km8::AddSqlConnection("QPSQL", "admin");
+  admin.setHostName(std::getenv("KM8_TEST_PGHOST"));
+  admin.setUserName(std::getenv("KM8_TEST_PGUSER"));
+  admin.setDatabaseName("postgres");
+  admin.open();
   {
-    QSqlDatabase admin = QSqlDatabase::addDatabase("QPSQL", "admin");
-    admin.setHostName(std::getenv("KM8_TEST_PGHOST"));
-    admin.setUserName(std::getenv("KM8_TEST_PGUSER"));
-    admin.setDatabaseName("postgres");
-    admin.open();
     QSqlQuery q(admin);
     q.exec(QString::fromStdString("DROP DATABASE IF EXISTS " + db));
     q.exec(QString::fromStdString("CREATE DATABASE " + db));
   }
-  QSqlDatabase::removeDatabase("admin");
+  km8::RemoveSqlConnection(admin);
 }
 
 struct Station {
@@ -71,7 +72,7 @@ std::vector<Station> startStations(int n, const std::string& db, const QTemporar
         .batchRows = 2000,
         .log = {}});
     s.feed = std::make_unique<km8::PlantFeed>("station " + std::to_string(i), *s.writer,
-                                              [&s] { return s.second++; });
+                                              [&s] { return s.second++ * km8::kMicrosPerSecond; });
     s.writer->start();
   }
   return stations;
