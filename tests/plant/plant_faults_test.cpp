@@ -7,6 +7,7 @@
 #include <map>
 #include <set>
 
+#include "app/settings_location.h"
 #include "plant/plant_connection.h"
 #include "plant/plant_fixture.h"
 
@@ -246,6 +247,42 @@ TEST_F(PlantDatabaseTest, AFullFileSystemIsReportedAndRecoveredFromWithoutSpinni
   ASSERT_EQ(lines.size(), 2u) << ::testing::PrintToString(lines);
 }
 #endif
+
+TEST_F(PlantDatabaseTest, StationsSharingASettingsFolderKeepSpoolsOfTheirOwn) {
+  server.stop();
+  const std::string folder = spoolDir.path().toStdString();
+  auto a = writer(PlantSpoolPath(folder + "/plant-3.conf"));
+  auto b = writer(PlantSpoolPath(folder + "/plant-4.conf"));
+  SecondsClock ca, cb, cc{1'900'000'000};
+  PlantFeed fa("st-a", *a, std::ref(ca));
+  PlantFeed fb("st-b", *b, std::ref(cb));
+  for (int i = 0; i < 30; ++i) fa.onLiveSample(1, SampleDegrees(i));
+  for (int i = 0; i < 20; ++i) fb.onLiveSample(1, SampleDegrees(i));
+  ASSERT_TRUE(Eventually(
+      [&] { return a->status().rowsWaiting == 30 && b->status().rowsWaiting == 20; }, 10s))
+      << a->status().rowsWaiting << " and " << b->status().rowsWaiting << " waiting";
+
+  // The same settings file started twice: the second finds the spool taken.
+  auto c = writer(PlantSpoolPath(folder + "/plant-3.conf"));
+  PlantFeed fc("st-a", *c, std::ref(cc));
+  for (int i = 0; i < 10; ++i) fc.onLiveSample(2, SampleDegrees(i));
+  ASSERT_TRUE(Eventually([&] { return c->status().rowsWaiting == 10; }, 10s));
+  EXPECT_EQ(a->status().rowsWaiting, 30);
+
+  server.start();
+  ASSERT_TRUE(Eventually([&] {
+    return count("km8_reading") == 60 && a->status().rowsWaiting == 0 &&
+           b->status().rowsWaiting == 0 && c->status().rowsWaiting == 0;
+  }));
+  EXPECT_EQ(a->status().rowsSent, 30);
+  EXPECT_EQ(b->status().rowsSent, 20);
+  EXPECT_EQ(c->status().rowsSent, 10);
+  const auto lines = logLines();
+  EXPECT_EQ(std::count_if(lines.begin(), lines.end(),
+                          [](const std::string& l) { return l.find("in use") != l.npos; }),
+            1)
+      << ::testing::PrintToString(lines);
+}
 
 TEST_F(PlantDatabaseTest, StopEndsDuringAStallAndTheRowsWaitForTheNextStart) {
   auto w = writer();
