@@ -13,6 +13,7 @@
 
 #include "plant/plant_connection.h"
 #include "plant/ui/plant_sql_connections.h"
+#include "plant/ui/plant_threads.h"
 
 namespace km8::test {
 
@@ -23,6 +24,15 @@ namespace {
 std::string environment(const char* name) {
   const char* value = std::getenv(name);
   return value != nullptr ? value : "";
+}
+
+// A file the server's side names, as this program opens it: under wine, the host's own
+// files are on drive Z:.
+std::string hostFile(const std::string& path) {
+#ifdef _WIN32
+  if (path.starts_with('/')) return "Z:" + path;
+#endif
+  return path;
 }
 
 // A connection of the test's own, named `name`, to the database of `conninfo`.
@@ -46,7 +56,9 @@ TestServer::TestServer()
     : host(environment("KM8_TEST_PGHOST")),
       port(environment("KM8_TEST_PGPORT")),
       user(environment("KM8_TEST_PGUSER")),
-      ctl(environment("KM8_TEST_PGCTL")) {}
+      ctl(environment("KM8_TEST_PGCTL")),
+      rootCertificate(hostFile(environment("KM8_TEST_PGROOTCERT"))),
+      otherCertificate(hostFile(environment("KM8_TEST_PGOTHERCERT"))) {}
 
 std::string TestServer::conninfo(const std::string& db) const {
   std::string s = "host=" + host + " user=" + user + " dbname=" + db;
@@ -103,7 +115,7 @@ TableLock::TableLock(const std::string& conninfo, const std::string& table,
                      std::chrono::milliseconds longest) {
   static std::atomic<int> serial{0};
   const QString name = QStringLiteral("lock-%1").arg(serial++);
-  thread_ = std::thread([this, conninfo, table, longest, name] {
+  RunOnParkedThread([this, conninfo, table, longest, name] {
     QSqlDatabase db = openProbe(conninfo, name);
     {
       QSqlQuery q(db);
@@ -120,6 +132,9 @@ TableLock::TableLock(const std::string& conninfo, const std::string& table,
       db.rollback();
     }
     RemoveSqlConnection(db);
+    std::lock_guard lock(mutex_);
+    done_ = true;
+    wake_.notify_all();
   });
   std::unique_lock lock(mutex_);
   wake_.wait_for(lock, 30s, [this] { return held_; });
@@ -127,7 +142,8 @@ TableLock::TableLock(const std::string& conninfo, const std::string& table,
 
 TableLock::~TableLock() {
   release();
-  thread_.join();
+  std::unique_lock lock(mutex_);
+  wake_.wait(lock, [this] { return done_; });
 }
 
 bool TableLock::held() const {
@@ -201,30 +217,14 @@ ChannelDegrees SampleDegrees(int n) {
   return d;
 }
 
-Station::Station()
-    : StationCoreSimTest(instrument()),
-      chartLogic(chart, logic.items(), settings, messages),
-      reading(settings, logic.pollCycle(), window, list, clock) {
-  settings.update([](AppSettings& s) { s.SerialSetup.FrameLength = 15; });
-  logic.attachChart(chartLogic);
-  logic.attachArchiveReading(reading);
-}
-
-sim::SimConfig Station::instrument() {
-  // Frozen, so that both readings find the archive as old as before.
-  sim::SimConfig config = frozenInstrument();
-  config.historyRecords = 30;  // and ten empty slots in a reading of 40
-  return config;
-}
-
-void Station::attach(PlantRowQueue& queue, PlantFeed::Clock stamps) {
-  if (stamps) {
-    feed = std::make_unique<PlantFeed>("пост 1", queue, std::move(stamps));
-  } else {
-    feed = std::make_unique<PlantFeed>("пост 1", queue);
+std::vector<std::int64_t> LiveStamps(const std::string& conninfo) {
+  std::vector<std::int64_t> out;
+  for (const auto& r : Rows(conninfo,
+                            "SELECT (extract(epoch FROM taken_at) * 1000000)::bigint FROM "
+                            "km8_reading ORDER BY taken_at")) {
+    out.push_back(r[0].toLongLong());
   }
-  chartLogic.attachSampleSink(feed.get());
-  reading.attachRecordSink(feed.get());
+  return out;
 }
 
 }  // namespace km8::test

@@ -1,6 +1,6 @@
 // What the plant database's tests share: the test command's server, queries on a
-// connection of the test's own, a writer to a fresh database per test, a table lock that
-// stalls the server, and the station's core polling the simulator with the feed attached.
+// connection of the test's own, a writer to a fresh database per test, and a table lock
+// that stalls the server.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -17,13 +17,8 @@
 #include <thread>
 #include <vector>
 
-#include "archives/archive_reading.h"
-#include "e2e/station_core_sim_fixture.h"
-#include "monitor/strip_chart_logic.h"
 #include "plant/plant_rows.h"
 #include "plant/ui/plant_writer.h"
-#include "support/archive_fakes.h"
-#include "support/recording_strip_chart.h"
 
 namespace km8::test {
 
@@ -34,8 +29,14 @@ struct TestServer {
   std::string port;  // empty: the default (or the socket's)
   std::string user;
   std::string ctl;
+  // Where the server offers TLS (the Windows stage): the certificate of the authority that
+  // signed its own, and one of another authority.
+  std::string rootCertificate;
+  std::string otherCertificate;
 
   std::string conninfo(const std::string& db) const;
+  // Not under wine, which cannot run the server's control script.
+  bool canStop() const { return !ctl.empty(); }
   void stop();
   void start();
   bool stopped = false;  // by the test: started again at its end
@@ -53,7 +54,8 @@ bool Eventually(const std::function<bool()>& done,
                 std::chrono::milliseconds limit = std::chrono::seconds(60));
 
 // Holds an exclusive lock on a table, as a long maintenance statement would, from a
-// connection and thread of its own, until release() or `longest` has passed.
+// connection and thread of its own (a parked one, as the writer's), until release() or
+// `longest` has passed.
 class TableLock {
  public:
   TableLock(const std::string& conninfo, const std::string& table,
@@ -67,7 +69,7 @@ class TableLock {
   std::condition_variable wake_;
   bool held_ = false;
   bool release_ = false;
-  std::thread thread_;
+  bool done_ = false;
 };
 
 class PlantDatabaseTest : public ::testing::Test {
@@ -98,29 +100,7 @@ struct SecondsClock {
 
 ChannelDegrees SampleDegrees(int n);
 
-// The station's core polling the simulator, with the chart and the archive reading
-// feeding a queue as the composition root wires them.
-class Station : public StationCoreSimTest {
- public:
-  Station();
-  void TestBody() override {}
-  static sim::SimConfig instrument();
-  // The feed to `queue`, stamping with `clock` (the system's when empty).
-  void attach(PlantRowQueue& queue, PlantFeed::Clock clock = {});
-
-  using StationCoreSimTest::messages;
-  using StationCoreSimTest::runUntil;
-  using StationCoreSimTest::settings;
-  using StationCoreSimTest::simulator;
-  using StationCoreSimTest::startStation;
-  using StationCoreSimTest::worker;
-  RecordingStripChart chart;
-  StripChartLogic chartLogic;
-  FakeArchiveList list{&uiLog};
-  FixedClock clock{utcInstant(2026, 12, 7, 12, 0, 0)};
-  ArchiveReading reading;
-  SecondsClock seconds;
-  std::unique_ptr<PlantFeed> feed;
-};
+// Every live row's stamp in microseconds, in the order stored.
+std::vector<std::int64_t> LiveStamps(const std::string& conninfo);
 
 }  // namespace km8::test

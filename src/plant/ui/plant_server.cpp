@@ -68,15 +68,14 @@ void bindRow(QSqlQuery& q, const PlantRow& r, std::optional<int> n) {
   for (const auto& d : r.degrees) q.addBindValue(degreeValue(d));
 }
 
-std::int64_t socketOf(const QSqlDatabase& db) {
+PGconn* connectionOf(const QSqlDatabase& db) {
   const QVariant handle = db.driver()->handle();
   // The driver names the type by its struct tag.
   if (!handle.isValid() ||
       (qstrcmp(handle.typeName(), "PGconn*") != 0 && qstrcmp(handle.typeName(), "pg_conn*") != 0)) {
-    return -1;
+    return nullptr;
   }
-  PGconn* conn = *static_cast<PGconn* const*>(handle.data());
-  return conn != nullptr ? PQsocket(conn) : -1;
+  return *static_cast<PGconn* const*>(handle.data());
 }
 
 }  // namespace
@@ -158,7 +157,8 @@ bool PlantServer::connect(std::string& error) {
   }
   q.finish();
   if (!pg.commit()) return fail(pg.lastError());
-  socket_ = socketOf(pg);
+  PGconn* conn = connectionOf(pg);
+  socket_ = conn != nullptr ? PQsocket(conn) : -1;
   return true;
 }
 
@@ -242,6 +242,20 @@ bool PlantServer::sendReading(std::span<const PlantRow> reading, QSqlError& erro
     }
   }
   return true;
+}
+
+std::unique_ptr<PlantServerCancel> PlantServer::canceller() const {
+  PGconn* conn = db_.isOpen() ? connectionOf(db_) : nullptr;
+  PGcancel* cancel = conn != nullptr ? PQgetCancel(conn) : nullptr;
+  if (cancel == nullptr) return nullptr;
+  return std::unique_ptr<PlantServerCancel>(new PlantServerCancel(cancel));
+}
+
+PlantServerCancel::~PlantServerCancel() { PQfreeCancel(static_cast<PGcancel*>(cancel_)); }
+
+void PlantServerCancel::cancel() {
+  char error[256];
+  PQcancel(static_cast<PGcancel*>(cancel_), error, sizeof error);
 }
 
 void ShutDownSocket(std::int64_t socket) {

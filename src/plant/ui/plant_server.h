@@ -7,6 +7,7 @@
 #include <QSqlDatabase>
 #include <QSqlQuery>
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <set>
 #include <span>
@@ -19,6 +20,8 @@
 class QSqlError;
 
 namespace km8 {
+
+class PlantServerCancel;
 
 class PlantServer {
  public:
@@ -34,6 +37,9 @@ class PlantServer {
   // The open connection's socket, -1 without one: ShutDownSocket() from another thread
   // ends whatever call waits on it.
   std::int64_t socket() const { return socket_; }
+  // What asks the server to cancel the statement under way on the open connection, from
+  // any thread and for as long as it lives; null without a connection.
+  std::unique_ptr<PlantServerCancel> canceller() const;
 
   enum class Outcome { Sent, Failed, Refused };
   struct Series {
@@ -60,8 +66,22 @@ class PlantServer {
   std::optional<QSqlQuery> seriesLock_;
 };
 
+class PlantServerCancel {
+ public:
+  ~PlantServerCancel();
+  PlantServerCancel(const PlantServerCancel&) = delete;
+  PlantServerCancel& operator=(const PlantServerCancel&) = delete;
+  // A connection of its own to the server, which then ends the statement with an error.
+  void cancel();
+
+ private:
+  friend class PlantServer;
+  explicit PlantServerCancel(void* cancel) : cancel_(cancel) {}
+  void* cancel_;  // libpq's PGcancel
+};
+
 // Shuts both directions of a socket of PlantServer::socket(), so that a call waiting on
-// it returns at once with an error.
+// it returns at once with an error (not under wine, whose select() goes on waiting).
 void ShutDownSocket(std::int64_t socket);
 
 }  // namespace km8

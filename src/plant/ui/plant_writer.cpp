@@ -9,6 +9,7 @@
 
 #include "plant/ui/plant_server.h"
 #include "plant/ui/plant_spool.h"
+#include "plant/ui/plant_threads.h"
 
 namespace km8 {
 namespace {
@@ -43,7 +44,7 @@ struct PlantWriter::State {
   std::mutex mutex;
   std::condition_variable spoolWake;
   std::condition_variable sendWake;
-  std::condition_variable sendEnded;
+  std::condition_variable ended;  // spoolEnded or senderEnded
   // Guarded by mutex:
   std::vector<std::vector<PlantRow>> queue;  // handed over, not yet taken by the spool
   bool stopping = false;
@@ -53,6 +54,8 @@ struct PlantWriter::State {
   std::int64_t batchLastId = -1;
   std::int64_t sentUpTo = -1;  // rows the server has committed, for the spool to delete
   std::int64_t socket = -1;    // of the sending thread's open connection
+  std::unique_ptr<PlantServerCancel> cancel;  // of that connection
+  bool spoolEnded = false;
   bool senderEnded = false;
   bool abandoned = false;
 
@@ -73,9 +76,15 @@ PlantWriter::~PlantWriter() { stop(); }
 int PlantWriter::sendersLeft() { return sendersLeftRunning.load(); }
 
 void PlantWriter::start() {
-  if (spooling_.joinable() || sending_.joinable() || abandoned_) return;
-  spooling_ = std::thread([this] { spool(); });
-  sending_ = std::thread(send, state_);
+  if (started_) return;
+  started_ = true;
+  RunOnParkedThread([this, state = state_] {
+    spool();
+    std::lock_guard lock(state->mutex);  // the last use of this writer, which stop() awaits
+    state->spoolEnded = true;
+    state->ended.notify_all();
+  });
+  RunOnParkedThread([state = state_] { send(state); });
 }
 
 bool PlantWriter::stop() {
@@ -83,25 +92,23 @@ bool PlantWriter::stop() {
   {
     std::lock_guard lock(s.mutex);
     s.stopping = true;
+    // Both: a stalled server hears the cancel, a silent one cannot; wine's select() does not
+    // hear the shutdown. The cancel makes a connection of its own, so it runs on a thread of
+    // its own, which ends by itself.
     ShutDownSocket(s.socket);
+    if (s.cancel) std::thread([cancel = std::move(s.cancel)] { cancel->cancel(); }).detach();
   }
   s.spoolWake.notify_all();
   s.sendWake.notify_all();
-  if (spooling_.joinable()) spooling_.join();
-  if (sending_.joinable()) {
-    std::unique_lock lock(s.mutex);
-    if (s.sendEnded.wait_for(lock, s.setup.stopWait, [&] { return s.senderEnded; })) {
-      lock.unlock();
-      sending_.join();
-    } else {
-      s.abandoned = true;
-      ++sendersLeftRunning;
-      lock.unlock();
-      sending_.detach();
-      abandoned_ = true;
-    }
+  if (!started_) return true;
+  std::unique_lock lock(s.mutex);
+  // The spooling thread only waits on the disk.
+  s.ended.wait(lock, [&] { return s.spoolEnded; });
+  if (!s.abandoned && !s.ended.wait_for(lock, s.setup.stopWait, [&] { return s.senderEnded; })) {
+    s.abandoned = true;
+    ++sendersLeftRunning;
   }
-  return !abandoned_;
+  return s.senderEnded;
 }
 
 void PlantWriter::submit(std::vector<PlantRow> rows) {
@@ -245,6 +252,7 @@ void PlantWriter::send(std::shared_ptr<State> state) {
         if (server.connect(error)) {
           std::lock_guard lock(s.mutex);
           s.socket = server.socket();
+          s.cancel = server.canceller();
           if (s.stopping) continue;  // ends at the top
         } else {
           outcome = PlantServer::Outcome::Failed;
@@ -270,6 +278,7 @@ void PlantWriter::send(std::shared_ptr<State> state) {
             break;
           case PlantServer::Outcome::Failed:
             s.socket = -1;  // before the connection closes, so that stop() never shuts another
+            s.cancel.reset();
             line = s.outages.failed(s.status, error);
             break;
           case PlantServer::Outcome::Refused:
@@ -284,11 +293,12 @@ void PlantWriter::send(std::shared_ptr<State> state) {
     }
     std::lock_guard lock(s.mutex);
     s.socket = -1;
+    s.cancel.reset();
   }
   std::lock_guard lock(s.mutex);
   s.senderEnded = true;
   if (s.abandoned) --sendersLeftRunning;
-  s.sendEnded.notify_all();
+  s.ended.notify_all();
 }
 
 }  // namespace km8

@@ -10,7 +10,6 @@
 #include <functional>
 #include <memory>
 #include <string>
-#include <thread>
 #include <vector>
 
 #include "plant/plant_connection.h"
@@ -31,8 +30,8 @@ struct PlantWriterSetup {
   // the one spool that stations sharing a settings folder used before) are taken over.
   std::string station = {};
   std::string formerSpoolPath = {};
-  // How long stop() waits for a sending thread still in a server call that closing its
-  // socket does not end (a connection being made).
+  // How long stop() waits for a sending thread still in a server call that neither closing
+  // its socket nor the server's cancel ends (a connection being made to a silent server).
   std::chrono::milliseconds stopWait{3000};
 };
 
@@ -44,10 +43,11 @@ class PlantWriter final : public PlantRowQueue {
   PlantWriter& operator=(const PlantWriter&) = delete;
 
   void start();
-  // Commits what is still queued to the spool and ends both threads; a server call under
-  // way is cut short by closing its socket, and what it was sending stays in the spool.
-  // False when the sending thread was still in a call after stopWait: it is left to end
-  // by itself, and the process should end without waiting for it.
+  // Commits what is still queued to the spool and ends both threads' work; a server call
+  // under way is cut short (its socket shut, the server asked to cancel it), and what it
+  // was sending stays in the spool. False when the sending thread was still in a call
+  // after stopWait: it is left to end by itself, and the process should end without
+  // waiting for it. The threads themselves wait for other work (RunOnParkedThread).
   bool stop();
 
   void submit(std::vector<PlantRow> rows) override;
@@ -62,9 +62,7 @@ class PlantWriter final : public PlantRowQueue {
   static void send(std::shared_ptr<State> state);
 
   std::shared_ptr<State> state_;  // shared with the sending thread, which may outlive this
-  std::thread spooling_;
-  std::thread sending_;
-  bool abandoned_ = false;
+  bool started_ = false;
 };
 
 }  // namespace km8
