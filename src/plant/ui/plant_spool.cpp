@@ -40,6 +40,16 @@ QVariant degreeValue(const std::optional<float>& v) {
   return v ? QVariant(static_cast<double>(*v)) : QVariant(QMetaType::fromType<double>());
 }
 
+// Ends the transaction under way: commits it when all before went well, else rolls it back;
+// the reason (of `failed`, or of the commit) in `error`.
+bool endTransaction(QSqlDatabase& db, bool ok, const QSqlQuery* failed, std::string& error) {
+  QSqlQuery q(db);
+  if (ok && q.exec(QStringLiteral("COMMIT"))) return true;
+  error = oneLine(ok ? q.lastError() : failed->lastError());
+  QSqlQuery(db).exec(QStringLiteral("ROLLBACK"));
+  return false;
+}
+
 // Runs statements in order; the first failure's reason in `error`.
 bool run(QSqlDatabase& db, std::initializer_list<QString> statements, std::string& error) {
   QSqlQuery q(db);
@@ -224,15 +234,26 @@ bool PlantSpool::append(const std::vector<std::vector<PlantRow>>& submissions,
   std::int64_t droppedHere = 0;
   QSqlQuery q(db);
   QSqlQuery insert(db);
+  QSqlQuery first(db);  // marks the first row of a reading
   QSqlQuery drop(db);
-  bool ok = q.exec(QStringLiteral("BEGIN")) &&
-            insert.prepare(QStringLiteral(
-                "INSERT INTO spool (kind, station, instrument, taken_at, t1, t2, t3, t4, t5, t6, "
-                "t7, t8, reading) VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)")) &&
-            drop.prepare(QStringLiteral(
-                "DELETE FROM spool WHERE id IN (SELECT id FROM spool WHERE kind = 0 ORDER BY id "
-                "LIMIT ?)"));
-  QSqlQuery* failed = ok ? nullptr : &q;
+  const QSqlQuery* failed = &q;
+  bool ok = q.exec(QStringLiteral("BEGIN"));
+  if (ok) {
+    failed = &insert;
+    ok = insert.prepare(QStringLiteral(
+        "INSERT INTO spool (kind, station, instrument, taken_at, t1, t2, t3, t4, t5, t6, t7, "
+        "t8, reading) VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)"));
+  }
+  if (ok) {
+    failed = &first;
+    ok = first.prepare(QStringLiteral("UPDATE spool SET reading = id WHERE id = ?"));
+  }
+  if (ok) {
+    failed = &drop;
+    ok = drop.prepare(QStringLiteral(
+        "DELETE FROM spool WHERE id IN (SELECT id FROM spool WHERE kind = 0 ORDER BY id LIMIT "
+        "?)"));
+  }
   for (const auto& rows : submissions) {
     std::optional<qlonglong> reading;  // the id of the submission's first archive row
     std::size_t i = 0;
@@ -263,8 +284,6 @@ bool PlantSpool::append(const std::vector<std::vector<PlantRow>>& submissions,
         failed = &insert;
         if (ok && isArchive && !reading) {
           reading = insert.lastInsertId().toLongLong();
-          QSqlQuery first(db);
-          first.prepare(QStringLiteral("UPDATE spool SET reading = id WHERE id = ?"));
           first.addBindValue(*reading);
           ok = first.exec();
           failed = &first;
@@ -274,15 +293,7 @@ bool PlantSpool::append(const std::vector<std::vector<PlantRow>>& submissions,
       i = end;
     }
   }
-  if (ok) {
-    ok = q.exec(QStringLiteral("COMMIT"));
-    failed = &q;
-  }
-  if (!ok) {
-    error = oneLine(failed->lastError());
-    QSqlQuery(db).exec(QStringLiteral("ROLLBACK"));
-    return false;
-  }
+  if (!endTransaction(db, ok, failed, error)) return false;
   live_ = live;
   archive_ = archive;
   dropped += droppedHere;
@@ -322,6 +333,7 @@ std::vector<PlantRow> PlantSpool::oldest(int limit, std::int64_t& lastId) {
     rest.addBindValue(static_cast<qlonglong>(rows.back().reading));
     read(rest);
   }
+  if (rows.empty()) count();  // nothing there after all: the counts follow the file
   return rows;
 }
 
@@ -336,20 +348,19 @@ bool PlantSpool::remove(std::int64_t lastId, std::string& error) {
   removed.addBindValue(static_cast<qlonglong>(lastId));
   std::int64_t live = 0;
   std::int64_t archive = 0;
-  bool ok = q.exec(QStringLiteral("BEGIN")) && counted.exec();
-  QSqlQuery* failed = ok ? &removed : (q.lastError().isValid() ? &q : &counted);
+  const QSqlQuery* failed = &q;
+  bool ok = q.exec(QStringLiteral("BEGIN"));
+  if (ok) {
+    ok = counted.exec();
+    failed = &counted;
+  }
   while (ok && counted.next())
     (counted.value(0).toInt() == 0 ? live : archive) = counted.value(1).toLongLong();
-  ok = ok && removed.exec();
   if (ok) {
-    ok = q.exec(QStringLiteral("COMMIT"));
-    failed = &q;
+    ok = removed.exec();
+    failed = &removed;
   }
-  if (!ok) {
-    error = oneLine(failed->lastError());
-    QSqlQuery(db).exec(QStringLiteral("ROLLBACK"));
-    return false;
-  }
+  if (!endTransaction(db, ok, failed, error)) return false;
   live_ -= live;
   archive_ -= archive;
   return true;

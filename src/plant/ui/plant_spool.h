@@ -36,7 +36,7 @@ class PlantSpool {
               std::int64_t& dropped, std::string& error);
 
   // The oldest rows: `limit` of them, or more so as not to split a reading. `lastId` is
-  // the id of the last one.
+  // the id of the last one. None: the spool is counted again.
   std::vector<PlantRow> oldest(int limit, std::int64_t& lastId);
 
   // Removes the rows up to `lastId`; false with `error` when it could not.

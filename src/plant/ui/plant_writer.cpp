@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <mutex>
 #include <optional>
+#include <thread>
 #include <utility>
 
 #include "plant/ui/plant_server.h"
@@ -181,10 +182,10 @@ void PlantWriter::spool() {
       if (written && !offered && !stopping && spool.waiting() > 0) {
         std::int64_t lastId = -1;
         std::vector<PlantRow> batch = spool.oldest(s.setup.batchRows, lastId);
-        if (batch.empty()) {
+        if (batch.empty() && spool.waiting() > 0) {
           written = false;
           error = "its rows cannot be read";
-        } else {
+        } else if (!batch.empty()) {
           std::lock_guard lock(s.mutex);
           s.batch = std::move(batch);
           s.batchLastId = lastId;
