@@ -214,5 +214,26 @@ TEST_F(MainWindowBehaviourTest, FeatureWindowsAreDialogsOwnedByTheMainWindow) {
   window_.done(0);
 }
 
+// Only windows may have a window of the system's own. A child widget made native, as
+// winId() on any window they own makes every one of them, takes the X server's clicks for
+// whatever it overlaps: the chart's frame swallowed the clicks of the radio buttons.
+TEST_F(MainWindowBehaviourTest, NoWidgetOfTheStationsWindowsIsNativeAfterStartUp) {
+  window_.show();
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(&window_));
+  int windows = 0;
+  QStringList native;
+  for (const QWidget* widget : window_.findChildren<QWidget*>()) {
+    if (widget->isWindow()) {
+      ++windows;
+    } else if (widget->testAttribute(Qt::WA_NativeWindow) || widget->internalWinId() != 0) {
+      native << QString("%1 %2").arg(widget->metaObject()->className(),
+                                     widget->property("controlId").toString());
+    }
+  }
+  EXPECT_GE(windows, 3);  // the feature windows, whose widgets were walked too
+  EXPECT_TRUE(native.isEmpty()) << native.join(", ").toStdString();
+  window_.done(0);
+}
+
 }  // namespace
 }  // namespace km8
