@@ -27,8 +27,10 @@ cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo -DKM8_BUILD_BENCH=ON >/dev
 cmake --build build -j "$jobs"
 
 stage "native tests"
-# The plant database's tests run against a server of their own (scripts/with-postgres.sh).
-scripts/with-postgres.sh ctest --test-dir build --output-on-failure -j "$jobs" --timeout 300
+# The plant database's tests run against a server of their own (scripts/with-postgres.sh),
+# the Qt tests offscreen and again on an X server of their own (scripts/with-xvfb.sh).
+scripts/with-xvfb.sh scripts/with-postgres.sh \
+  ctest --test-dir build --output-on-failure -j "$jobs" --timeout 300
 
 stage "ThreadSanitizer build and tests (core and the plant database writer)"
 cmake -S . -B build-tsan -DCMAKE_BUILD_TYPE=RelWithDebInfo -DKM8_TSAN=ON -DKM8_BUILD_UI=OFF >/dev/null
@@ -50,7 +52,8 @@ cmake --build build-asan -j "$jobs"
 ASAN_OPTIONS="detect_leaks=1 halt_on_error=1 abort_on_error=1" \
   LSAN_OPTIONS="suppressions=$PWD/scripts/lsan.supp print_suppressions=0" \
   UBSAN_OPTIONS="halt_on_error=1 print_stacktrace=1" \
-  scripts/with-postgres.sh ctest --test-dir build-asan --output-on-failure -j "$jobs" --timeout 600
+  scripts/with-xvfb.sh scripts/with-postgres.sh \
+  ctest --test-dir build-asan --output-on-failure -j "$jobs" --timeout 600
 
 stage "libFuzzer, short runs"
 scripts/fuzz.sh 10

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # The Windows station end to end, driven as a user drives it: the packaged km8-station.exe
 # under wine on a virtual X display, against km8-sim on a pseudo-terminal mapped to COM2,
-# clicked with xdotool. It checks that live values arrive, that the setpoint report reads
+# clicked with xdotool. It checks that live values arrive, that a click on a chart channel's
+# button chooses it (its limits are read), that the setpoint report reads
 # the simulator's block, that an archive text export writes the same bytes as the Linux
 # station writes for the same records of the same simulator, and that Ctrl-C in the
 # console ends the station in order (exit code 0, settings untouched).
@@ -105,6 +106,13 @@ if [[ -n "$shot" ]]; then
   import -window "$main" "$shot"
   echo "  saved $shot"
 fi
+
+# The chart's button of channel 3 (1035): chosen, it has the channel's limits read, from
+# input register 31 on (all channels, the start-up choice, never read those).
+click_control "$main" 159 69 9 9 450 279
+limits_read() { [[ $(count_ok 'TX 01 04 00 1F 00 05' "$work/windows/trace.txt") -ge 1 ]]; }
+wait_for 20 limits_read || fail "the chart's button of channel 3 did not take the click"
+echo "  chart channel 3 chosen with a click: its limits read"
 
 click_control "$main" 35 257 71 15 450 279  # "Перегляд уставок"
 # The block lies from input register 12 on, read five registers at a time.

@@ -21,7 +21,7 @@ bool ArchiveFeature::createListWindow() {
 }
 
 void ArchiveFeature::centreListWindow() {
-  if (window_) window_->centreOver(mainWindow_);
+  if (window_) window_->centreOnOwner();
 }
 
 void ArchiveFeature::destroyListWindow() { delete window_.data(); }
