@@ -30,7 +30,8 @@ void ArchiveTimeView::zoom(double steps, double fraction) {
   fraction = std::clamp(fraction, 0.0, 1.0);
   const double span = static_cast<double>(window_.span());
   const double anchor = static_cast<double>(window_.start) + fraction * span;
-  const double next = span * std::pow(0.5, steps);
+  // Clamped before it is placed, so that the time under the pointer stays there.
+  const double next = clampedSpan(span * std::pow(0.5, steps));
   place(anchor - fraction * next, next);
 }
 
@@ -40,10 +41,14 @@ void ArchiveTimeView::pan(double fraction) {
   place(static_cast<double>(window_.start) + fraction * span, span);
 }
 
-void ArchiveTimeView::place(double start, double span) {
-  // Never wider than the records nor narrower than the smallest span, never beyond them.
+double ArchiveTimeView::clampedSpan(double span) const {
+  // Never wider than the records nor narrower than the smallest span.
   const double widest = static_cast<double>(extent_.span());
-  span = std::clamp(span, std::min(static_cast<double>(kMinSpanMs), widest), widest);
+  return std::clamp(span, std::min(static_cast<double>(kMinSpanMs), widest), widest);
+}
+
+void ArchiveTimeView::place(double start, double span) {
+  span = clampedSpan(span);
   start = std::clamp(start, static_cast<double>(extent_.start),
                      static_cast<double>(extent_.end) - span);
   const auto s = static_cast<std::int64_t>(std::llround(start));

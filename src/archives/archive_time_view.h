@@ -27,7 +27,8 @@ class ArchiveTimeView {
   bool showsAll() const { return showsAll_; }
 
  private:
-  void place(double start, double span);
+  double clampedSpan(double span) const;
+  void place(double start, double span);  // clamped to the records
 
   TimeWindow extent_{0, kMinSpanMs};
   TimeWindow window_{0, kMinSpanMs};

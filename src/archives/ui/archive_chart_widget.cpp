@@ -16,11 +16,15 @@ ArchiveChartWidget::ArchiveChartWidget(Source source, QWidget* parent)
     : QWidget(parent), source_(std::move(source)) {
   setAttribute(Qt::WA_OpaquePaintEvent);
   setMouseTracking(true);
+  // Reading 60000 records again takes some milliseconds; rows may come every few dozen.
+  redraw_.setSingleShot(true);
+  redraw_.setInterval(250);
+  connect(&redraw_, &QTimer::timeout, this, qOverload<>(&QWidget::update));
 }
 
 void ArchiveChartWidget::recordsChanged() {
   stale_ = true;
-  update();
+  if (!redraw_.isActive()) redraw_.start();
 }
 
 void ArchiveChartWidget::refresh() {

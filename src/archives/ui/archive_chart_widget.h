@@ -4,6 +4,7 @@
 #pragma once
 
 #include <QImage>
+#include <QTimer>
 #include <QWidget>
 #include <functional>
 #include <optional>
@@ -22,7 +23,8 @@ class ArchiveChartWidget final : public QWidget {
 
   explicit ArchiveChartWidget(Source source, QWidget* parent = nullptr);
 
-  // The source gained or lost rows; they are read again before the next drawing.
+  // The source gained or lost rows; they are read again before the next drawing, which
+  // comes at most four times a second while a reading adds rows.
   void recordsChanged();
 
   void setBackground(ColorRef colour);
@@ -56,6 +58,7 @@ class ArchiveChartWidget final : public QWidget {
   ArchiveChartScene scene_;
   ArchiveTimeView view_;
   bool stale_ = true;
+  QTimer redraw_;
   std::optional<std::size_t> hovered_;
   std::optional<int> dragX_;  // the pointer's last column while a drag pans
 };

@@ -123,23 +123,25 @@ class ReportPainter {
       for (const SummaryRow& row : rows) {
         widths[c] = std::max(widths[c], metrics.horizontalAdvance(Q(row[c])));
       }
-      // A heading may take two lines; it still needs room for its longest word.
+      // A heading may wrap; it still needs room for its longest word.
       for (const QString& word : Q(header[c]).split(QLatin1Char(' '))) {
         widths[c] = std::max(widths[c], QFontMetricsF(bold_, &writer_).horizontalAdvance(word));
       }
     }
+    const double gap = 2.0 * metrics.averageCharWidth();
     const double total = std::accumulate(widths.begin(), widths.end(), 0.0);
-    const double pad = std::max(0.0, (area_.width() - total) / kSummaryColumns);
+    const double pad = std::max(gap, (area_.width() - total) / kSummaryColumns);
     std::array<int, kSummaryColumns + 1> left{};
     for (int c = 0; c < kSummaryColumns; ++c) {
       left[c + 1] = left[c] + static_cast<int>(widths[c] + pad);
     }
 
     painter_.setFont(bold_);
-    const int headerHeight = 2 * rowHeight_;
+    const int headerHeight = 3 * rowHeight_;  // a heading may wrap to three lines
     for (int c = 0; c < kSummaryColumns; ++c) {
-      painter_.drawText(QRect(left[c], y, left[c + 1] - left[c], headerHeight),
-                        Qt::AlignLeft | Qt::AlignBottom | Qt::TextWordWrap, Q(header[c]));
+      painter_.drawText(
+          QRect(left[c], y, left[c + 1] - left[c] - static_cast<int>(gap), headerHeight),
+          Qt::AlignLeft | Qt::AlignBottom | Qt::TextWordWrap, Q(header[c]));
     }
     y += headerHeight + rowHeight_ / 4;
     painter_.setPen(QPen(Qt::black, 2));
