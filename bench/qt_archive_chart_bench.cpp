@@ -3,7 +3,6 @@
 // during a reading, and the whole PDF report written to a file.
 #include <benchmark/benchmark.h>
 
-#include <QApplication>
 #include <QImage>
 #include <cmath>
 #include <filesystem>
@@ -14,6 +13,7 @@
 #include "archives/ui/archive_chart_scene.h"
 #include "archives/ui/archive_chart_widget.h"
 #include "archives/ui/archive_report_pdf.h"
+#include "qt_bench_main.h"
 
 namespace {
 
@@ -112,12 +112,4 @@ BENCHMARK(BM_ReportPdf)->Iterations(1)->Repetitions(3)->Unit(benchmark::kMillise
 
 }  // namespace
 
-int main(int argc, char** argv) {
-  if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
-  QApplication app(argc, argv);
-  benchmark::Initialize(&argc, argv);
-  if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
-  benchmark::RunSpecifiedBenchmarks();
-  benchmark::Shutdown();
-  return 0;
-}
+int main(int argc, char** argv) { return RunQtBenchmarks(argc, argv); }
