@@ -27,6 +27,8 @@
 #include "archives/ui/archive_list_window.h"
 #include "archives/ui/archives_dialog.h"
 #include "monitor/ui/main_window.h"
+#include "qt/run_events.h"
+#include "qt/user_input.h"
 #include "res/archive_templates.h"
 #include "support/archive_entries.h"
 #include "support/archive_fakes.h"
@@ -260,19 +262,17 @@ TEST_F(ArchivesWindowTest, TheListsRightButtonOpensTheChartAndWritesTheReport) {
   // each item's text and whether it could be chosen.
   const auto rightClick = [&](int pick) {
     QStringList items;
-    QTimer::singleShot(0, [&] {
-      auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget());
-      ASSERT_NE(menu, nullptr);
-      for (QAction* a : menu->actions()) items << a->text() + (a->isEnabled() ? "" : " (off)");
-      QAction* item = menu->actions().value(pick);
+    test::whenModal<QMenu>([&](QMenu& menu) {
+      for (QAction* a : menu.actions()) items << a->text() + (a->isEnabled() ? "" : " (off)");
+      QAction* item = menu.actions().value(pick);
       if (item != nullptr && item->isEnabled()) {
-        QTest::mouseClick(menu, Qt::LeftButton, {}, menu->actionGeometry(item).center());
+        test::userClick(menu, Qt::LeftButton, menu.actionGeometry(item).center());
       } else {
-        menu->close();
+        menu.close();
       }
     });
-    QWidget* viewport = w.list()->viewport();
-    QTest::mouseClick(w.windowHandle(), Qt::RightButton, {}, viewport->mapTo(&w, QPoint(40, 10)));
+    w.raise();  // above the chart window, as the user brings it back to click it
+    test::userClick(*w.list()->viewport(), Qt::RightButton, QPoint(40, 10));
     QCoreApplication::processEvents();
     return items;
   };

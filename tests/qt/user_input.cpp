@@ -12,6 +12,10 @@
 #ifdef KM8_HAVE_XTEST
 #include <X11/Xlib.h>
 #include <X11/extensions/XTest.h>
+#include <xcb/xcb.h>
+
+#include <QGuiApplication>
+#include <cstdlib>
 #endif
 
 namespace km8::test {
@@ -46,6 +50,15 @@ Display* xDisplay() {
   return display;
 }
 
+// Waits until the server has carried out every request Qt has made so far (a window
+// raised, mapped or moved), so that the clicks that follow meet the windows as they are.
+void syncWithQtsConnection() {
+  auto* x11 = qGuiApp->nativeInterface<QNativeInterface::QX11Application>();
+  if (x11 == nullptr) return;
+  xcb_connection_t* c = x11->connection();
+  std::free(xcb_get_input_focus_reply(c, xcb_get_input_focus(c), nullptr));
+}
+
 unsigned xButton(Qt::MouseButton button) {
   switch (button) {
     case Qt::RightButton:
@@ -76,6 +89,7 @@ void userClick(QWidget& widget, Qt::MouseButton button, std::optional<QPoint> po
   if (clicksGoThroughXServer()) {
 #ifdef KM8_HAVE_XTEST
     const QPoint global = widget.mapToGlobal(at);
+    syncWithQtsConnection();
     Display* d = xDisplay();
     XTestFakeMotionEvent(d, -1, global.x(), global.y(), CurrentTime);
     XTestFakeButtonEvent(d, xButton(button), True, CurrentTime);
