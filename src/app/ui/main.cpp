@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "app/parent_console.h"
 #include "app/settings_location.h"
 #include "app/station_options.h"
 #include "app/ui/in_process_simulator.h"
@@ -17,6 +18,7 @@
 #endif
 
 int main(int argc, char** argv) {
+  km8::UseParentConsole();  // --help, --version, --trace - and the notes below print there
   std::string error;
   const std::vector<std::string> args(argv + 1, argv + argc);
   const auto options = km8::ParseStationCommandLine(args, error);
