@@ -17,9 +17,8 @@ deb=$(realpath "$1")
 package=$(dpkg-deb -f "$deb" Package)
 version=$(dpkg-deb -f "$deb" Version)
 upstream=${version%-*}
-sudo=""
-[[ $(id -u) -eq 0 ]] || sudo="sudo"
-apt=($sudo env DEBIAN_FRONTEND=noninteractive apt-get -o DPkg::Lock::Timeout=300)
+apt=(env DEBIAN_FRONTEND=noninteractive apt-get -o DPkg::Lock::Timeout=300)
+[[ $(id -u) -eq 0 ]] || apt=(sudo "${apt[@]}")
 
 installed() { [[ "$(dpkg-query -W -f='${Status}' "$package" 2>/dev/null)" == *" installed" ]]; }
 if installed; then
@@ -45,16 +44,7 @@ fail() {
   echo "FAILED: $*" >&2
   exit 1
 }
-# waits up to $1 seconds for the command after it to succeed
-wait_for() {
-  local seconds=$1
-  shift
-  for _ in $(seq $((seconds * 5))); do
-    "$@" && return 0
-    sleep 0.2
-  done
-  return 1
-}
+source "$(dirname "$0")/wait-for.sh"
 
 # Everything under /usr; what dpkg's triggers rebuild for every package is not ours.
 caches=(/usr/share/applications/mimeinfo.cache /usr/share/icons/hicolor/icon-theme.cache)
