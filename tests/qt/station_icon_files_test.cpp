@@ -26,9 +26,10 @@ QImage painted(int size) {
   return premultiplied(stationIcon().pixmap(QSize(size, size), 1.0).toImage());
 }
 
-// The largest difference of one colour or alpha component; -1 when the sizes differ.
+// The largest difference of one colour or alpha component; when the sizes differ, 256,
+// more than any two components can differ by.
 int largestDifference(const QImage& a, const QImage& b) {
-  if (a.size() != b.size()) return -1;
+  if (a.size() != b.size()) return 256;
   int largest = 0;
   for (int y = 0; y < a.height(); ++y) {
     for (int x = 0; x < a.width(); ++x) {
