@@ -37,16 +37,7 @@ fail() {
   [[ -z "${DISPLAY:-}" ]] || import -window root "$work/screen.png" 2>/dev/null || true
   exit 1
 }
-# waits up to $1 seconds for the command after it to succeed
-wait_for() {
-  local seconds=$1
-  shift
-  for _ in $(seq $((seconds * 5))); do
-    "$@" && return 0
-    sleep 0.2
-  done
-  return 1
-}
+source scripts/wait-for.sh
 window_named() { xdotool search --onlyvisible --name "$1" 2>/dev/null | head -1; }
 has_window() { [[ -n "$(window_named "$1")" ]]; }
 # Clicks the middle of a control given in dialog units, in a window whose template is

@@ -17,6 +17,10 @@ std::string ChooseProgramFolder(std::string_view exePath, char separator,
   return writable(folder) ? folder : std::string(fallback);
 }
 
+bool MayHoldUserFiles(std::string_view folder) {
+  return folder != "/usr" && !folder.starts_with("/usr/");
+}
+
 std::string JoinPath(std::string_view folder, std::string_view name, char separator) {
   std::string path(folder);
   if (path.empty() || path.back() != separator) path += separator;

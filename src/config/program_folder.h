@@ -19,8 +19,13 @@ inline constexpr char kDefaultTextFileName[] = "Archives.txt";
 const char* DefaultDatabaseFileName();
 
 // The folder of the running executable. On POSIX, the user's home folder instead when
-// that folder is not writable for them, so that a first export does not fail.
+// that folder is not writable for them, so that a first export does not fail, or when it
+// is an installed program's folder (see MayHoldUserFiles).
 std::string ProgramFolder();
+
+// False for /usr and the folders below it (/usr/bin of the Debian package, /usr/local/bin),
+// which hold installed programs and never a user's files, not even root's.
+bool MayHoldUserFiles(std::string_view folder);
 
 // `path` cut before its last separator; the whole path when it holds none. A path whose
 // only separator leads it gives that separator ("/km8" is in "/").

@@ -50,5 +50,14 @@ TEST(ProgramFolder, UnwritableExecutableFolderFallsBackToHome) {
   EXPECT_EQ(asked.size(), 2u);
 }
 
+TEST(ProgramFolder, InstalledProgramsFoldersHoldNoUserFiles) {
+  for (const char* folder : {"/usr", "/usr/bin", "/usr/local/bin"}) {
+    EXPECT_FALSE(MayHoldUserFiles(folder)) << folder;
+  }
+  for (const char* folder : {"/home/op/km8/build/src", "/opt/km8", "/usrdata", "/"}) {
+    EXPECT_TRUE(MayHoldUserFiles(folder)) << folder;
+  }
+}
+
 }  // namespace
 }  // namespace km8

@@ -55,6 +55,8 @@ int main(int argc, char** argv) {
   char* qtArgv[] = {argv[0], nullptr};
   QApplication application(qtArgc, qtArgv);
   QApplication::setApplicationName(QStringLiteral("km8-station"));
+  // The installed desktop entry: where a shell takes the window's name and icon from it.
+  QGuiApplication::setDesktopFileName(QStringLiteral("km8-station"));
   // The station speaks Ukrainian whatever the desktop's language, Qt's own buttons and
   // file and print dialogs too, where Qt's translations are installed (or shipped beside
   // the executable). Numbers keep their own formatting: the locale is not changed.
