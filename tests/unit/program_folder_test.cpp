@@ -34,6 +34,34 @@ TEST(ProgramFolder, PosixPathKeepsTheRootFolder) {
   EXPECT_EQ(s.DataBaseName, std::string("/home/op/") + DatabaseFileRule().defaultFileName);
 }
 
+// Program Files on Windows (any letter case), /usr on POSIX: the folder itself and what
+// lies below it, never a sibling that merely starts with the same letters.
+TEST(ProgramFolder, WithinAFolderMeansTheFolderOrBelowIt) {
+  struct Case {
+    const char* path;
+    const char* folder;
+    char separator;
+    bool caseMatters;
+    bool within;
+  };
+  const Case cases[] = {
+      {"C:\\Program Files\\KM-8", "C:\\Program Files", '\\', false, true},
+      {"c:\\program files\\km-8", "C:\\Program Files", '\\', false, true},
+      {"C:\\Program Files", "C:\\Program Files\\", '\\', false, true},
+      {"C:\\Program Files (x86)\\KM-8", "C:\\Program Files", '\\', false, false},
+      {"C:\\Station", "C:\\Program Files", '\\', false, false},
+      {"C:\\Station", "", '\\', false, false},
+      {"/usr/bin", "/usr", '/', true, true},
+      {"/USR/bin", "/usr", '/', true, false},
+      {"/usrlocal/bin", "/usr", '/', true, false},
+      {"/us", "/usr", '/', true, false},
+  };
+  for (const Case& c : cases) {
+    EXPECT_EQ(IsWithinFolder(c.path, c.folder, c.separator, c.caseMatters), c.within)
+        << c.path << " in " << c.folder;
+  }
+}
+
 TEST(ProgramFolder, UnwritableExecutableFolderFallsBackToHome) {
   std::vector<std::string> asked;
   const auto writableOnlyOpt = [&](const std::string& folder) {

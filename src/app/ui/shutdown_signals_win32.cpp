@@ -22,8 +22,7 @@ HANDLE gEnded = nullptr;  // set once the station has ended, before the handler 
 // handler runs: neither waits for the other. Logoff and shutdown reach a program with
 // windows as WM_QUERYENDSESSION and WM_ENDSESSION instead (see StationApp).
 BOOL WINAPI onConsoleEvent(DWORD event) {
-  if (event != CTRL_C_EVENT && event != CTRL_BREAK_EVENT && event != CTRL_CLOSE_EVENT)
-    return FALSE;
+  if (event != CTRL_C_EVENT && event != CTRL_BREAK_EVENT && event != CTRL_CLOSE_EVENT) return FALSE;
   ShutdownSignals* instance = gInstance.load();
   if (!instance) return FALSE;
   QMetaObject::invokeMethod(instance, "deliver", Qt::QueuedConnection);
