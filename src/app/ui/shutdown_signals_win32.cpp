@@ -12,7 +12,7 @@ namespace km8 {
 namespace {
 
 std::atomic<ShutdownSignals*> gInstance{nullptr};
-HANDLE gEnded = nullptr;  // set once the station has ended, before the handler goes
+std::atomic<HANDLE> gEnded{nullptr};  // set once the station has ended, before the handler goes
 
 // Runs on a thread that Windows starts for an event of the console the station was
 // started from (it takes its parent's console, if any): hands the request to the Qt
@@ -26,7 +26,8 @@ BOOL WINAPI onConsoleEvent(DWORD event) {
   ShutdownSignals* instance = gInstance.load();
   if (!instance) return FALSE;
   QMetaObject::invokeMethod(instance, "deliver", Qt::QueuedConnection);
-  if (event == CTRL_CLOSE_EVENT && gEnded != nullptr) ::WaitForSingleObject(gEnded, 4000);
+  if (const HANDLE ended = gEnded.load(); event == CTRL_CLOSE_EVENT && ended != nullptr)
+    ::WaitForSingleObject(ended, 4000);
   return TRUE;
 }
 
@@ -38,15 +39,15 @@ struct ShutdownSignals::Platform {
 
 ShutdownSignals::ShutdownSignals(std::function<void()> onRequest)
     : onRequest_(std::move(onRequest)), platform_(std::make_unique<Platform>()) {
-  if (gEnded == nullptr) gEnded = ::CreateEventW(nullptr, TRUE, FALSE, nullptr);
-  ::ResetEvent(gEnded);
+  if (gEnded.load() == nullptr) gEnded = ::CreateEventW(nullptr, TRUE, FALSE, nullptr);
+  ::ResetEvent(gEnded.load());
   gInstance = this;
   platform_->installed = SetConsoleCtrlHandler(onConsoleEvent, TRUE) != 0;
 }
 
 ShutdownSignals::~ShutdownSignals() {
   gInstance = nullptr;
-  if (gEnded != nullptr) ::SetEvent(gEnded);  // a waiting handler returns now
+  if (const HANDLE ended = gEnded.load()) ::SetEvent(ended);  // a waiting handler returns now
   if (platform_->installed) SetConsoleCtrlHandler(onConsoleEvent, FALSE);
 }
 
