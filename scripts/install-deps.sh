@@ -13,6 +13,8 @@ packages=(
   xvfb xauth xdotool imagemagick libxtst-dev libxcb1-dev
   g++-mingw-w64-x86-64 wine wine64
   clang-14 libclang-rt-14-dev ccache
+  dpkg-dev lintian help2man desktop-file-utils python3-markdown
+  wixl msitools
 )
 packages+=("$@")
 

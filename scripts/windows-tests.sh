@@ -3,7 +3,8 @@
 # fresh prefix kept under the build folder. With the Qt for Windows that
 # scripts/build-qt-windows.sh keeps in its cache, that is everything: the station, every
 # test suite (the Qt ones on the offscreen platform), the package that `cmake --install`
-# lays out, started on its own, and the station's end-to-end run against the simulator.
+# lays out, started on its own, its MSI, and that MSI installed in a fresh prefix, the
+# installed station run end to end against the simulator, upgraded and removed.
 # Without that Qt it is the core and its tests, and the script says clearly what it
 # skipped. COM1 and COM2 of the prefix are pseudo-terminals whose far ends are played from
 # the tests' scripts by km8-line-responder, COM3 one served by km8-sim; both run natively
@@ -130,6 +131,7 @@ ctest --test-dir "$build" --output-on-failure --timeout 300
 
 if [[ $ui == ON ]]; then
   stage "package"
+  version=$(sed -n 's/^CMAKE_PROJECT_VERSION:STATIC=//p' "$build/CMakeCache.txt")
   package="$build/package"
   rm -rf "$package"
   cmake --install "$build" --prefix "$package" >/dev/null
@@ -143,9 +145,18 @@ if [[ $ui == ON ]]; then
   }
   echo "  km8-station.exe --help from the package: ok"
 
-  stage "station end to end"
-  # The responders' work is done; COM2 now leads to a simulator of the script's own.
-  scripts/windows-station-e2e.sh "$package" "$host"
+  stage "installer"
+  # The release's MSI into dist/, and one of a higher version for the upgrade.
+  scripts/package.sh --windows-build-dir "$build" msi
+  rm -rf "$build/dist-newer"
+  KM8_MSI_VERSION=$(awk -F. -v OFS=. '{ $NF += 1; print }' <<<"$version") \
+    KM8_DIST="$build/dist-newer" scripts/package.sh --windows-build-dir "$build" msi
+
+  stage "installed station"
+  # In a fresh prefix of its own: installed, run end to end against a simulator of the
+  # script's own on COM2, upgraded, removed.
+  wineserver -k >/dev/null 2>&1 || true
+  scripts/windows-msi-test.sh "dist/km8-$version-x64.msi" "$build"/dist-newer/km8-*-x64.msi "$host"
 else
   timings+=("$(printf '%-16s %s' "Qt parts" "SKIPPED (no Qt for Windows)")")
 fi
