@@ -5,18 +5,20 @@
 # chart button, the setpoint report, a text export, the end of the session); a silent
 # upgrade by a newer MSI (one installed copy, the new version); a silent removal (files,
 # shortcuts and entry gone, the user's settings kept).
-# Usage: scripts/windows-msi-test.sh MSI NEWER_MSI NATIVE_BUILD_DIR
+# Usage: scripts/windows-msi-test.sh MSI NEWER_MSI NATIVE_BUILD_DIR [SCREENSHOT.png]
+# SCREENSHOT.png, when given, gets a picture of the installed station with live values.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 source scripts/wait-for.sh
 
-if (($# != 3)); then
-  echo "Usage: scripts/windows-msi-test.sh MSI NEWER_MSI NATIVE_BUILD_DIR" >&2
+if (($# < 3)); then
+  echo "Usage: scripts/windows-msi-test.sh MSI NEWER_MSI NATIVE_BUILD_DIR [SCREENSHOT.png]" >&2
   exit 2
 fi
 msi=$(realpath "$1")
 newer=$(realpath "$2")
 native=$(realpath "$3")
+shot=${4:+$(realpath -m "$4")}
 export WINEDEBUG=-all
 export WINEDLLOVERRIDES="mscoree,mshtml="
 unset WINEPATH WINEQT_QPA_PLATFORM WINEQT_QPA_FONTDIR
@@ -75,7 +77,7 @@ icon=$(product_icon)
 echo "  $installed: $(find "$installed" -type f | wc -l) files; shortcuts; Apps & features: KM-8 $version"
 
 echo "--- the installed station, end to end"
-scripts/windows-station-e2e.sh "$installed" "$native"
+scripts/windows-station-e2e.sh "$installed" "$native" ${shot:+"$shot"}
 
 echo "--- upgrade with $(basename "$newer"), silently"
 # The user's settings, as the station leaves them; removal must keep them.
