@@ -2,7 +2,6 @@
 // ring (8 x 60000 samples) against one sample per plot column, appending, and memory.
 #include <benchmark/benchmark.h>
 
-#include <QApplication>
 #include <QImage>
 #include <cmath>
 #include <memory>
@@ -10,6 +9,7 @@
 
 #include "controls/sample_ring.h"
 #include "controls/ui/strip_chart_widget.h"
+#include "qt_bench_main.h"
 
 namespace {
 
@@ -128,12 +128,4 @@ BENCHMARK(BM_AppendToRing);
 
 }  // namespace
 
-int main(int argc, char** argv) {
-  if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
-  QApplication app(argc, argv);
-  benchmark::Initialize(&argc, argv);
-  if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
-  benchmark::RunSpecifiedBenchmarks();
-  benchmark::Shutdown();
-  return 0;
-}
+int main(int argc, char** argv) { return RunQtBenchmarks(argc, argv); }

@@ -9,10 +9,12 @@ packages=(
   libgtest-dev libgmock-dev googletest libbenchmark-dev
   qt6-base-dev qt6-base-dev-tools qt6-translations-l10n libqt6sql6-sqlite libgl-dev
   postgresql libpq-dev libqt6sql6-psql
-  fontconfig fonts-dejavu-core
-  xvfb xauth xdotool imagemagick
+  fontconfig fonts-dejavu-core poppler-utils
+  xvfb xauth xdotool imagemagick libxtst-dev libxcb1-dev
   g++-mingw-w64-x86-64 wine wine64
   clang-14 libclang-rt-14-dev ccache
+  dpkg-dev lintian help2man desktop-file-utils python3-markdown
+  wixl msitools
 )
 packages+=("$@")
 

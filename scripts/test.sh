@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds everything and runs the whole test suite: the
-# include-layer check, the native build, a short fault soak, the ThreadSanitizer build of
+# include-layer check, the native build, the Debian package (installed on this machine,
+# run and removed again), a short fault soak, the ThreadSanitizer build of
 # the core and the plant database writer, the AddressSanitizer + UndefinedBehaviorSanitizer
 # build of everything, short libFuzzer runs, and the Windows build under wine. Exits
 # non-zero on the first failure.
@@ -27,8 +28,19 @@ cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo -DKM8_BUILD_BENCH=ON >/dev
 cmake --build build -j "$jobs"
 
 stage "native tests"
-# The plant database's tests run against a server of their own (scripts/with-postgres.sh).
-scripts/with-postgres.sh ctest --test-dir build --output-on-failure -j "$jobs" --timeout 300
+# The plant database's tests run against a server of their own (scripts/with-postgres.sh),
+# the Qt tests offscreen and again on an X server of their own (scripts/with-xvfb.sh).
+scripts/with-xvfb.sh scripts/with-postgres.sh \
+  ctest --test-dir build --output-on-failure -j "$jobs" --timeout 300
+
+stage "Debian package: built, installed, run and removed (scripts/deb-package-test.sh)"
+scripts/package.sh --build-dir build deb
+status=0
+scripts/deb-package-test.sh dist/km8_*.deb || status=$?
+((status == 0 || status == 77)) || exit "$status"
+deb_skipped=""  # 77: km8 is installed on this machine already, and the test left it alone
+((status == 0)) || deb_skipped=yes
+deb_note="(km8 is installed on this machine; sudo apt-get purge km8 lets the test run)"
 
 stage "ThreadSanitizer build and tests (core and the plant database writer)"
 cmake -S . -B build-tsan -DCMAKE_BUILD_TYPE=RelWithDebInfo -DKM8_TSAN=ON -DKM8_BUILD_UI=OFF >/dev/null
@@ -50,7 +62,8 @@ cmake --build build-asan -j "$jobs"
 ASAN_OPTIONS="detect_leaks=1 halt_on_error=1 abort_on_error=1" \
   LSAN_OPTIONS="suppressions=$PWD/scripts/lsan.supp print_suppressions=0" \
   UBSAN_OPTIONS="halt_on_error=1 print_stacktrace=1" \
-  scripts/with-postgres.sh ctest --test-dir build-asan --output-on-failure -j "$jobs" --timeout 600
+  scripts/with-xvfb.sh scripts/with-postgres.sh \
+  ctest --test-dir build-asan --output-on-failure -j "$jobs" --timeout 600
 
 stage "libFuzzer, short runs"
 scripts/fuzz.sh 10
@@ -63,6 +76,10 @@ fi
 if [[ -f build-win/QT-SKIPPED ]]; then
   stage "every test that ran passed, but the Windows station's Qt stage was SKIPPED"
   echo "($(cat build-win/QT-SKIPPED); scripts/build-qt-windows.sh builds it)"
+  [[ -z "$deb_skipped" ]] || echo "The Debian package test was SKIPPED too $deb_note"
+elif [[ -n "$deb_skipped" ]]; then
+  stage "every test that ran passed, but the Debian package test was SKIPPED"
+  echo "$deb_note"
 else
   stage "all tests passed"
 fi

@@ -1,10 +1,12 @@
 #!/usr/bin/env bash
 # The Windows station end to end, driven as a user drives it: the packaged km8-station.exe
 # under wine on a virtual X display, against km8-sim on a pseudo-terminal mapped to COM2,
-# clicked with xdotool. It checks that live values arrive, that the setpoint report reads
+# clicked with xdotool. It checks that live values arrive, that a click on a chart channel's
+# button chooses it (its limits are read), that the setpoint report reads
 # the simulator's block, that an archive text export writes the same bytes as the Linux
-# station writes for the same records of the same simulator, and that Ctrl-C in the
-# console ends the station in order (exit code 0, settings untouched).
+# station writes for the same records of the same simulator, and that the end of the
+# Windows session (logoff, shutdown) ends the station in order (exit code 0, settings
+# untouched).
 # Usage: scripts/windows-station-e2e.sh PACKAGE_DIR NATIVE_BUILD_DIR [SCREENSHOT.png]
 # WINEPREFIX must name a booted prefix (scripts/windows-tests.sh runs this script in its
 # own); SCREENSHOT.png, when given, gets a picture of the main window with live values.
@@ -36,16 +38,7 @@ fail() {
   [[ -z "${DISPLAY:-}" ]] || import -window root "$work/screen.png" 2>/dev/null || true
   exit 1
 }
-# waits up to $1 seconds for the command after it to succeed
-wait_for() {
-  local seconds=$1
-  shift
-  for _ in $(seq $((seconds * 5))); do
-    "$@" && return 0
-    sleep 0.2
-  done
-  return 1
-}
+source scripts/wait-for.sh
 window_named() { xdotool search --onlyvisible --name "$1" 2>/dev/null | head -1; }
 has_window() { [[ -n "$(window_named "$1")" ]]; }
 # Clicks the middle of a control given in dialog units, in a window whose template is
@@ -106,6 +99,13 @@ if [[ -n "$shot" ]]; then
   echo "  saved $shot"
 fi
 
+# The chart's button of channel 3 (1035): chosen, it has the channel's limits read, from
+# input register 31 on (all channels, the start-up choice, never read those).
+click_control "$main" 159 69 9 9 450 279
+limits_read() { [[ $(count_ok 'TX 01 04 00 1F 00 05' "$work/windows/trace.txt") -ge 1 ]]; }
+wait_for 20 limits_read || fail "the chart's button of channel 3 did not take the click"
+echo "  chart channel 3 chosen with a click: its limits read"
+
 click_control "$main" 35 257 71 15 450 279  # "Перегляд уставок"
 # The block lies from input register 12 on, read five registers at a time.
 block_read() { [[ $(count_ok 'TX 01 04 00 0C 00 05' "$work/windows/trace.txt") -ge 1 ]]; }
@@ -122,14 +122,19 @@ xdotool key Return
 wait_for 120 test -s "$work/windows/Archives.txt" || fail "no text file"
 echo "  text export: $(wc -l <"$work/windows/Archives.txt") lines"
 
+# Logoff with a box open: Windows asks the program (WM_QUERYENDSESSION), then tells it
+# (WM_ENDSESSION); the station ends as Enter ends it, the box closed as cancelled.
+click_control "$main" 133 257 71 15 450 279  # "Архіви" again, left open
+wait_for 20 has_window '^Архіви$' || fail "no archives dialog the second time"
 wine reg export "$key" "$(winepath -w "$work/before.reg")" >/dev/null
-kill -INT "$station"  # Ctrl-C, as the console sends it
+wineboot --end-session
 code=0
+wait_for 20 bash -c "! kill -0 $station 2>/dev/null" || fail "the station outlived the session"
 wait "$station" || code=$?
-((code == 0)) || fail "Ctrl-C: exit code $code"
+((code == 0)) || fail "end of session: exit code $code"
 wine reg export "$key" "$(winepath -w "$work/after.reg")" >/dev/null
-cmp -s "$work/before.reg" "$work/after.reg" || fail "Ctrl-C changed the settings"
-echo "  Ctrl-C: ended with exit code 0, settings untouched"
+cmp -s "$work/before.reg" "$work/after.reg" || fail "the end of the session changed the settings"
+echo "  end of session (wineboot --end-session) with a box open: exit code 0, settings untouched"
 
 echo "--- the Linux station, same instrument"
 cat >"$work/km8.conf" <<EOF

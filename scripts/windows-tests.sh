@@ -5,8 +5,10 @@
 # scripts/build-libpq-windows.sh, that is everything: the station, every test suite (the
 # Qt ones on the offscreen platform, the plant database's against a PostgreSQL server of
 # its own on 127.0.0.1), the package that `cmake --install` lays out, started on its own,
-# and the station's end-to-end run against the simulator. Without them it is the core and
-# its tests, and the script says clearly what it skipped. COM1 and COM2 of the prefix are pseudo-terminals whose far ends are played from
+# its MSI, and that MSI installed in a fresh prefix, the installed station run end to end
+# against the simulator, upgraded and removed. Without them it is the core and its tests,
+# and the script says clearly what it skipped. COM1 and COM2 of the prefix are
+# pseudo-terminals whose far ends are played from
 # the tests' scripts by km8-line-responder, COM3 one served by km8-sim; both run natively
 # and are stopped, with wineserver, whatever happens.
 set -euo pipefail
@@ -146,6 +148,7 @@ fi
 
 if [[ $ui == ON ]]; then
   stage "package"
+  version=$(sed -n 's/^CMAKE_PROJECT_VERSION:STATIC=//p' "$build/CMakeCache.txt")
   package="$build/package"
   rm -rf "$package"
   cmake --install "$build" --prefix "$package" >/dev/null
@@ -159,9 +162,18 @@ if [[ $ui == ON ]]; then
   }
   echo "  km8-station.exe --help from the package: ok"
 
-  stage "station end to end"
-  # The responders' work is done; COM2 now leads to a simulator of the script's own.
-  scripts/windows-station-e2e.sh "$package" "$host"
+  stage "installer"
+  # The release's MSI into dist/, and one of a higher version for the upgrade.
+  scripts/package.sh --windows-build-dir "$build" msi
+  rm -rf "$build/dist-newer"
+  KM8_MSI_VERSION=$(awk -F. -v OFS=. '{ $NF += 1; print }' <<<"$version") \
+    KM8_DIST="$build/dist-newer" scripts/package.sh --windows-build-dir "$build" msi
+
+  stage "installed station"
+  # In a fresh prefix of its own: installed, run end to end against a simulator of the
+  # script's own on COM2, upgraded, removed.
+  wineserver -k >/dev/null 2>&1 || true
+  scripts/windows-msi-test.sh "dist/km8-$version-x64.msi" "$build"/dist-newer/km8-*-x64.msi "$host"
 else
   timings+=("$(printf '%-16s %s' "Qt parts" "SKIPPED ($(cat "$build/QT-SKIPPED"))")")
 fi

@@ -123,6 +123,7 @@ Faults (RATE 0..1, the share of replies affected):
 Output:
   --status              print a one-line status every second
   -h, --help            this text
+  --version             the simulator's version
 
 While running, type a command and Enter: reset-code, restart, status,
 fault NAME=RATE, sensor CH ok|low|high, quit. SIGUSR1 also resets the code.
@@ -151,6 +152,8 @@ bool parseCommandLine(const std::vector<std::string>& args, CliOptions& out, std
     std::string_view v;
     if (opt == "-h" || opt == "--help") {
       out.help = true;
+    } else if (opt == "--version") {
+      out.version = true;
     } else if (opt == "--status") {
       out.status = true;
     } else if (opt == "--pty") {

@@ -15,6 +15,7 @@ struct CliOptions {
   std::string linkPath;  // a symlink to the pseudo-terminal, for a stable path
   bool status = false;
   bool help = false;
+  bool version = false;
 };
 
 // False with a message for anything it cannot take.

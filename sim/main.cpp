@@ -126,6 +126,10 @@ int main(int argc, char** argv) {
     std::fputs(usageText().c_str(), stdout);
     return 0;
   }
+  if (options.version) {
+    std::printf("km8-sim %s\n", KM8_VERSION);
+    return 0;
+  }
   if (!installSignals()) {
     std::fprintf(stderr, "km8-sim: cannot set up signal handling\n");
     return 1;

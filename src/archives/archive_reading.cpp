@@ -41,7 +41,8 @@ void ArchiveReading::StartArchiveReading(ArchiveMode mode) {
   arcNum_ = static_cast<std::uint16_t>(std::min<std::uint32_t>(arcNum, kAddressableArchiveRecords));
 
   mode_ = mode;
-  readingCaption_ = ReadingCaption(mode, settings_.get(&AppSettings::DeviceID));
+  deviceId_ = settings_.get(&AppSettings::DeviceID);
+  readingCaption_ = ReadingCaption(mode, deviceId_);
 
   list_.deleteAllRows();
   list_.setCaption(readingCaption_);

@@ -61,6 +61,8 @@ class ArchiveReading final : public ArchiveReadingHooks {
   ArchiveMode mode() const { return mode_; }
   std::int64_t runningTime() const { return runningTime_; }
   const std::string& readingCaption() const { return readingCaption_; }
+  // The instrument number the current (or last) reading was started with.
+  unsigned deviceId() const { return deviceId_; }
   // ArcNum, at most the records whose addresses fit in 16 bits.
   std::uint16_t recordsToRead() const { return arcNum_; }
   // Every record of the last export-mode reading, newest first; empty after a View one.
@@ -78,6 +80,7 @@ class ArchiveReading final : public ArchiveReadingHooks {
   std::vector<StampedDegrees> validRecords_;  // of the reading under way, for the sink
 
   ArchiveMode mode_ = ArchiveMode::View;
+  unsigned deviceId_ = 1;
   std::uint16_t arcNum_ = 1;
   std::uint16_t recordIndex_ = 0;
   std::int64_t runningTime_ = 0;

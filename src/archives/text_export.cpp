@@ -6,6 +6,7 @@
 #include <memory>
 
 #include "archives/code_page_1251.h"
+#include "archives/prompted_file_write.h"
 
 namespace km8 {
 namespace {
@@ -131,15 +132,6 @@ std::string HeaderLine() {
   return line;
 }
 
-Message TextPrompt(std::string text) {
-  Message m;
-  m.text = std::move(text);
-  m.caption = kTextExportCaption;
-  m.buttons = MessageButtons::RetryCancel;
-  m.icon = MessageIcon::Error;
-  return m;
-}
-
 }  // namespace
 
 void AppendField(std::string& line, std::string_view text, std::size_t width) {
@@ -180,36 +172,15 @@ std::string BuildArchiveText(const ArchiveBuffer& buffer) {
   return text;
 }
 
-Message TextCreateFailedMessage(FileCreateError error, const std::string& fileName) {
-  if (error == FileCreateError::WriteProtected) return TextPrompt("Диск захищений від запису !");
-  return TextPrompt("Неможливо створити файл '" + fileName + "' !");
-}
-
-Message TextWriteFailedMessage(const std::string& fileName) {
-  return TextPrompt("Помилка запису файла '" + fileName + "' !");
-}
-
 void ExportArchiveText(const ArchiveBuffer& buffer, const TextExportSettings& settings,
                        TextExportServices services) {
   const std::string text = BuildArchiveText(buffer);
   const std::string& name = settings.textFileName;
   const std::unique_ptr<ReplacementFile> file = services.makeFile();
-  for (;;) {
-    const FileCreateError error = file->create(name);
-    if (error == FileCreateError::None) break;
-    services.window.BringToFront();
-    if (services.messages.showMessage(TextCreateFailedMessage(error, name)) !=
-        MessageResult::Retry) {
-      return;
-    }
-  }
-  while (!file->writeAndReplace(text)) {
-    services.window.BringToFront();
-    if (services.messages.showMessage(TextWriteFailedMessage(name)) != MessageResult::Retry) {
-      file->discard();
-      return;
-    }
-  }
+  const PromptedFileWrite prompts{.messages = services.messages,
+                                  .caption = kTextExportCaption,
+                                  .beforePrompt = [&] { services.window.BringToFront(); }};
+  if (!WriteFileWithPrompts(*file, name, text, prompts)) return;
   if (settings.autoOpen) services.opener.openDocument(name);
 }
 

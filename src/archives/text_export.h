@@ -27,11 +27,6 @@ void AppendField(std::string& line, std::string_view text, std::size_t width);
 // buffer order, each ending in CR LF.
 std::string BuildArchiveText(const ArchiveBuffer& buffer);
 
-// What the prompts say, in UTF-8: a write-protected disk, any other create failure, a
-// failed write.
-Message TextCreateFailedMessage(FileCreateError error, const std::string& fileName);
-Message TextWriteFailedMessage(const std::string& fileName);
-
 struct TextExportServices {
   MessageBoxHost& messages;
   MainWindowFront& window;  // brought to the front before each prompt

@@ -18,9 +18,20 @@ char PathSeparator();
 inline constexpr char kDefaultTextFileName[] = "Archives.txt";
 const char* DefaultDatabaseFileName();
 
-// The folder of the running executable. On POSIX, the user's home folder instead when
-// that folder is not writable for them, so that a first export does not fail.
+// The folder of the running executable; instead, where that folder is not writable for the
+// user (so that a first export does not fail) or is an installed program's folder, the
+// user's home folder on POSIX (see MayHoldUserFiles) and Documents on Windows (a folder
+// under Program Files).
 std::string ProgramFolder();
+
+// False for /usr and the folders below it (/usr/bin of the Debian package, /usr/local/bin),
+// which hold installed programs and never a user's files, not even root's.
+bool MayHoldUserFiles(std::string_view folder);
+
+// Whether `path` is `folder` or lies below it; letter case counts only where
+// `caseMatters` (not on Windows).
+bool IsWithinFolder(std::string_view path, std::string_view folder, char separator,
+                    bool caseMatters);
 
 // `path` cut before its last separator; the whole path when it holds none. A path whose
 // only separator leads it gives that separator ("/km8" is in "/").

@@ -19,7 +19,10 @@ std::string ProgramFolder() {
   if (home.empty()) home = ".";
   return ChooseProgramFolder(
       error ? std::string() : exe, '/',
-      [](const std::string& folder) { return ::access(folder.c_str(), W_OK) == 0; }, home);
+      [](const std::string& folder) {
+        return MayHoldUserFiles(folder) && ::access(folder.c_str(), W_OK) == 0;
+      },
+      home);
 }
 
 }  // namespace km8

@@ -236,6 +236,7 @@ void PollCycle::handleChartLimits(bool success, ReplyBytes data) {
   }
   if (items_.limitsChannel >= 0 && items_.limitsChannel < kChannelCount) {
     items_.limits[items_.limitsChannel] = decodeChannelLimits(data.first<10>());
+    items_.limitsRead[items_.limitsChannel] = true;
     chart_->UpdateChart(items_.chartChannel);
   }
 }

@@ -24,6 +24,8 @@ struct PollItems {
   bool limitsReloadDue = true;       // read the chart channel's limits early after start
   int limitsChannel = kAllChannels;  // chartChannel of the last state-4 request
   std::array<ChannelLimits, kChannelCount> limits{};
+  // Which channels' limits came from the instrument; the others still hold the defaults.
+  std::array<bool, kChannelCount> limitsRead{};
 
   int state1Count = 0;          // state-1 transactions since the last counted reload
   int archiveFailureCount = 0;  // consecutive failures in states 6 and 7

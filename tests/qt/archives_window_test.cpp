@@ -4,10 +4,13 @@
 
 #include <QApplication>
 #include <QCheckBox>
+#include <QFile>
 #include <QHeaderView>
 #include <QLineEdit>
+#include <QMenu>
 #include <QPushButton>
 #include <QTableView>
+#include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
 #include <algorithm>
@@ -17,12 +20,17 @@
 #include "app/ui/station_features.h"
 #include "archives/archive_rows.h"
 #include "archives/database_file_rule.h"
+#include "archives/ui/archive_chart_widget.h"
+#include "archives/ui/archive_chart_window.h"
 #include "archives/ui/archive_feature.h"
 #include "archives/ui/archive_list_model.h"
 #include "archives/ui/archive_list_window.h"
 #include "archives/ui/archives_dialog.h"
 #include "monitor/ui/main_window.h"
+#include "qt/run_events.h"
+#include "qt/user_input.h"
 #include "res/archive_templates.h"
+#include "support/archive_entries.h"
 #include "support/archive_fakes.h"
 #include "support/fake_link_mailbox.h"
 #include "support/scripted_message_host.h"
@@ -216,7 +224,6 @@ TEST_F(ArchivesWindowTest, TheListWindowShowsTenLeftAlignedColumnsAndHidesOnClos
 
   runCommand([](ArchivesDialog& d) { button(d, kViewButtonId)->click(); });
   ASSERT_TRUE(w.isVisible());
-  EXPECT_LT((w.frameGeometry().center() - window_.frameGeometry().center()).manhattanLength(), 4);
   w.appendRow({.record = test::recordOf(0, 1, {231, 32000}), .local = {2026, 3, 7, 9, 5, 0}});
   const QModelIndex cell = w.model()->index(0, 1);
   EXPECT_EQ(cell.data().toString(), "09:05  07.03");
@@ -236,6 +243,65 @@ TEST_F(ArchivesWindowTest, TheListWindowShowsTenLeftAlignedColumnsAndHidesOnClos
   EXPECT_EQ(w.model()->rowCount(), 0);
   w.close();  // the close box
   EXPECT_FALSE(w.listOpen());
+}
+
+struct RecordingOpener : DocumentOpener {
+  void openDocument(const std::string& path) override { opened.push_back(path); }
+  std::vector<std::string> opened;
+};
+
+TEST_F(ArchivesWindowTest, TheListsRightButtonOpensTheChartAndWritesTheReport) {
+  QTemporaryDir dir;
+  RecordingOpener opener;
+  ArchiveFeature& archives = StationFeatures::of(window_).archives();
+  archives.setReportOpener(opener);
+  runCommand([](ArchivesDialog& d) { button(d, kViewButtonId)->click(); });
+  ArchiveListWindow& w = list();
+
+  // Right-clicks the list as a user would and picks the item `pick` (0 or 1); returns
+  // each item's text and whether it could be chosen.
+  const auto rightClick = [&](int pick) {
+    QStringList items;
+    test::whenModal<QMenu>([&](QMenu& menu) {
+      for (QAction* a : menu.actions()) items << a->text() + (a->isEnabled() ? "" : " (off)");
+      QAction* item = menu.actions().value(pick);
+      if (item != nullptr && item->isEnabled()) {
+        test::userClick(menu, Qt::LeftButton, menu.actionGeometry(item).center());
+      } else {
+        menu.close();
+      }
+    });
+    w.raise();  // above the chart window, as the user brings it back to click it
+    test::userClick(*w.list()->viewport(), Qt::RightButton, QPoint(40, 10));
+    QCoreApplication::processEvents();
+    return items;
+  };
+
+  // Nothing listed yet: the chart opens empty; there is nothing to report.
+  EXPECT_EQ(rightClick(1), QStringList({"Графік архіву", "Звіт PDF… (off)"}));
+  EXPECT_EQ(rightClick(0), QStringList({"Графік архіву", "Звіт PDF… (off)"}));
+  ArchiveChartWindow* chart = archives.chartWindow();
+  ASSERT_NE(chart, nullptr);
+  EXPECT_TRUE(chart->isVisible());
+  EXPECT_EQ(chart->windowTitle(), "Графік архіву (Прилад №1)");
+
+  // Rows arriving reach the chart.
+  const std::int64_t newest = test::utcInstant(2026, 12, 7, 12, 0, 0);
+  for (int k = 0; k < 3; ++k) w.appendRow(test::StampedEntry(0, {200, 210}, newest - k * 600));
+  EXPECT_EQ(chart->chart()->scene().entryCount(), 3u);
+
+  // The report goes where the save dialog says, as a PDF, and is opened afterwards.
+  chosen = {dir.filePath("batch")};
+  offered.clear();
+  EXPECT_EQ(rightClick(1), QStringList({"Графік архіву", "Звіт PDF…"}));
+  ASSERT_EQ(offered.size(), 1u);
+  EXPECT_EQ(offered[0].second, "PDF (*.pdf)");
+  QFile pdf(dir.filePath("batch.pdf"));
+  ASSERT_TRUE(pdf.open(QIODevice::ReadOnly));
+  EXPECT_TRUE(pdf.read(5) == "%PDF-");
+  ASSERT_EQ(opener.opened.size(), 1u);
+  EXPECT_EQ(QString::fromStdString(opener.opened[0]), QDir::toNativeSeparators(pdf.fileName()));
+  EXPECT_TRUE(messages.shown.empty());
 }
 
 }  // namespace

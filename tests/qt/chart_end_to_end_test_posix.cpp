@@ -3,12 +3,12 @@
 #include <gtest/gtest.h>
 
 #include <QButtonGroup>
-#include <QRadioButton>
 #include <QTest>
 #include <cmath>
 
 #include "controls/ui/strip_chart_widget.h"
 #include "qt/station_sim_fixture.h"
+#include "qt/user_input.h"
 
 namespace km8 {
 namespace {
@@ -47,9 +47,7 @@ TEST(ChartEndToEnd, TracesOfAllChannelsThenChannelThreeWithTheLimitsItRead) {
   EXPECT_TRUE(chart.look().legendVisible);
 
   // A user's click on the radio button next to channel 3, through the window.
-  auto* radio = window.controls().controlAs<QRadioButton>(1035);
-  QTest::mouseClick(window.windowHandle(), Qt::LeftButton, {},
-                    radio->mapTo(&window, radio->rect().center()));
+  test::userClick(*window.controls().control(1035));
   EXPECT_EQ(window.chartChannelGroup()->checkedId(), 2);
   EXPECT_EQ(app.settings().get(&AppSettings::GraphChannel), 2);
 

@@ -16,6 +16,7 @@
 #include "app/ui/station_features.h"
 #include "controls/ui/strip_chart_widget.h"
 #include "monitor/ui/main_window.h"
+#include "qt/user_input.h"
 #include "support/fake_link_mailbox.h"
 #include "support/recording_strip_chart.h"
 #include "support/scripted_message_host.h"
@@ -45,18 +46,21 @@ class ChartMenuTest : public ::testing::Test {
 TEST_F(ChartMenuTest, OnlyTheRightButtonOpensTheFourCommandsAndInvertWorksFromThere) {
   for (Qt::MouseButton button : {Qt::LeftButton, Qt::MiddleButton, Qt::RightButton}) {
     QStringList items;  // texts and identifiers, "-" for a separator
-    QTimer::singleShot(0, [&] {
+    QTimer watch;       // answers a menu that shows up during the click
+    QObject::connect(&watch, &QTimer::timeout, [&] {
       auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget());
       if (menu == nullptr) return;
+      watch.stop();
       for (QAction* a : menu->actions()) {
         items << (a->isSeparator() ? QStringLiteral("-")
                                    : a->text() + ' ' + a->property(kControlIdProperty).toString());
       }
       QAction* invert = menu->actions().at(4);
-      QTest::mouseClick(menu, Qt::LeftButton, {}, menu->actionGeometry(invert).center());
+      test::userClick(*menu, Qt::LeftButton, menu->actionGeometry(invert).center());
     });
-    // Through the window, as a user's click: whatever is on top at that point takes it.
-    QTest::mouseClick(window.windowHandle(), button, {}, chart->mapTo(&window, QPoint(150, 100)));
+    // As a user's click: whatever is on top at that point takes it.
+    watch.start(10);
+    test::userClick(*chart, button, QPoint(150, 100));
     QCoreApplication::processEvents();
     if (button != Qt::RightButton) {
       EXPECT_TRUE(items.isEmpty()) << button;

@@ -7,12 +7,17 @@
 #include <QRadioButton>
 #include <QTest>
 #include <QTimer>
+#include <cstdio>
 
 #include "app/ui/station_features.h"
+#include "archives/ui/archive_feature.h"
+#include "archives/ui/archive_list_window.h"
 #include "config/settings.h"
 #include "controls/ui/round_led_widget.h"
 #include "controls/ui/seven_segment_widget.h"
 #include "monitor/ui/main_window.h"
+#include "setpoints/ui/setpoint_programming_feature.h"
+#include "setpoints/ui/setpoint_report_feature.h"
 #include "support/fake_link_mailbox.h"
 #include "support/scripted_message_host.h"
 #include "support/settings_fakes.h"
@@ -211,6 +216,54 @@ TEST_F(MainWindowBehaviourTest, FeatureWindowsAreDialogsOwnedByTheMainWindow) {
     EXPECT_EQ(dialog->windowType(), Qt::Dialog) << dialog->metaObject()->className();
   }
   EXPECT_EQ(featureWindows, 3);
+  window_.done(0);
+}
+
+// Where the feature windows first show up: their frames, title bars included, centred on
+// the main window's frame, as the window system centres a dialog (on Windows the client
+// area alone would sit off by the frame's margins).
+TEST_F(MainWindowBehaviourTest, FeatureWindowsShowCentredByTheirFramesOnTheMainWindow) {
+  window_.show();
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(&window_));
+  StationFeatures& features = StationFeatures::of(window_);
+  ProgressWindow* progress = features.setpointProgramming().progressWindow();
+  progress->centre();  // when the setpoint change starts; the other two at initialisation
+  for (QWidget* w : std::initializer_list<QWidget*>{features.setpointReport().window(),
+                                                    features.archives().listWindow(), progress}) {
+    SCOPED_TRACE(w->metaObject()->className());
+    w->show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(w));
+    const QPoint off = w->frameGeometry().center() - window_.frameGeometry().center();
+    std::printf("[ MEASURED ] %s frame centre off by (%d, %d), frame margins %d %d %d %d\n",
+                w->metaObject()->className(), off.x(), off.y(),
+                w->geometry().left() - w->frameGeometry().left(),
+                w->geometry().top() - w->frameGeometry().top(),
+                w->frameGeometry().right() - w->geometry().right(),
+                w->frameGeometry().bottom() - w->geometry().bottom());
+    EXPECT_LE(off.manhattanLength(), 1);
+    w->hide();
+  }
+  window_.done(0);
+}
+
+// Only windows may have a window of the system's own. A child widget made native, as
+// winId() on any window they own makes every one of them, takes the X server's clicks for
+// whatever it overlaps: the chart's frame swallowed the clicks of the radio buttons.
+TEST_F(MainWindowBehaviourTest, NoWidgetOfTheStationsWindowsIsNativeAfterStartUp) {
+  window_.show();
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(&window_));
+  int windows = 0;
+  QStringList native;
+  for (const QWidget* widget : window_.findChildren<QWidget*>()) {
+    if (widget->isWindow()) {
+      ++windows;
+    } else if (widget->testAttribute(Qt::WA_NativeWindow) || widget->internalWinId() != 0) {
+      native << QString("%1 %2").arg(widget->metaObject()->className(),
+                                     widget->property("controlId").toString());
+    }
+  }
+  EXPECT_GE(windows, 3);  // the feature windows, whose widgets were walked too
+  EXPECT_TRUE(native.isEmpty()) << native.join(", ").toStdString();
   window_.done(0);
 }
 

@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <cstdio>
+#include <cstdlib>
 #include <memory>
 
 namespace {
@@ -12,6 +14,11 @@ class QtApplicationEnvironment : public ::testing::Environment {
   void SetUp() override {
     if (QCoreApplication::instance() != nullptr) return;
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+    if (qgetenv("QT_QPA_PLATFORM") == "xcb" && qEnvironmentVariableIsEmpty("DISPLAY")) {
+      std::fprintf(stderr,
+                   "The xcb tests need an X display: run them under scripts/with-xvfb.sh\n");
+      std::exit(1);
+    }
     static int argc = 1;
     static char name[] = "km8_qt_tests";
     static char* argv[] = {name, nullptr};

@@ -69,7 +69,8 @@ TEST(CommandLine, OptionsBecomeTheInstrumentsConfiguration) {
                               "bad-crc",
                               "--seed",
                               "11",
-                              "--status"});
+                              "--status",
+                              "--version"});
   const SetpointImage& b = o.config.instrument.block;
   EXPECT_EQ(b.instrumentNumber(), 7);
   EXPECT_EQ(b.baudIndex(), 3);
@@ -96,6 +97,7 @@ TEST(CommandLine, OptionsBecomeTheInstrumentsConfiguration) {
   EXPECT_EQ(o.config.faults[Fault::BadCrc], 1.0);
   EXPECT_EQ(o.config.instrument.seed, 11u);
   EXPECT_TRUE(o.status);
+  EXPECT_TRUE(o.version);
   EXPECT_TRUE(o.device.empty());
 }
 

@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "archives/archive_clock.h"
 #include "archives/archive_record.h"
 
 namespace km8::test {
@@ -24,6 +25,15 @@ inline ArchiveEntry MakeArchiveEntry(std::uint8_t status, std::array<std::int16_
     entry.record.bytes[3 + 2 * channel] = static_cast<std::uint8_t>(value >> 8);
   }
   entry.local = local;
+  return entry;
+}
+
+// The same at an instant (seconds since 1970), its local time taken as UTC so that what
+// is shown does not depend on the machine's time zone.
+inline ArchiveEntry StampedEntry(std::uint8_t status, std::array<std::int16_t, 8> raw,
+                                 std::int64_t instant) {
+  ArchiveEntry entry = MakeArchiveEntry(status, raw, UtcDateTimeOf(instant));
+  entry.instant = instant;
   return entry;
 }
 

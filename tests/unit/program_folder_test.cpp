@@ -34,6 +34,34 @@ TEST(ProgramFolder, PosixPathKeepsTheRootFolder) {
   EXPECT_EQ(s.DataBaseName, std::string("/home/op/") + DatabaseFileRule().defaultFileName);
 }
 
+// Program Files on Windows (any letter case), /usr on POSIX: the folder itself and what
+// lies below it, never a sibling that merely starts with the same letters.
+TEST(ProgramFolder, WithinAFolderMeansTheFolderOrBelowIt) {
+  struct Case {
+    const char* path;
+    const char* folder;
+    char separator;
+    bool caseMatters;
+    bool within;
+  };
+  const Case cases[] = {
+      {"C:\\Program Files\\KM-8", "C:\\Program Files", '\\', false, true},
+      {"c:\\program files\\km-8", "C:\\Program Files", '\\', false, true},
+      {"C:\\Program Files", "C:\\Program Files\\", '\\', false, true},
+      {"C:\\Program Files (x86)\\KM-8", "C:\\Program Files", '\\', false, false},
+      {"C:\\Station", "C:\\Program Files", '\\', false, false},
+      {"C:\\Station", "", '\\', false, false},
+      {"/usr/bin", "/usr", '/', true, true},
+      {"/USR/bin", "/usr", '/', true, false},
+      {"/usrlocal/bin", "/usr", '/', true, false},
+      {"/us", "/usr", '/', true, false},
+  };
+  for (const Case& c : cases) {
+    EXPECT_EQ(IsWithinFolder(c.path, c.folder, c.separator, c.caseMatters), c.within)
+        << c.path << " in " << c.folder;
+  }
+}
+
 TEST(ProgramFolder, UnwritableExecutableFolderFallsBackToHome) {
   std::vector<std::string> asked;
   const auto writableOnlyOpt = [&](const std::string& folder) {
@@ -48,6 +76,15 @@ TEST(ProgramFolder, UnwritableExecutableFolderFallsBackToHome) {
   // An unknown executable path never asks about a folder.
   EXPECT_EQ(ChooseProgramFolder("", '/', writableOnlyOpt, "/home/op"), "/home/op");
   EXPECT_EQ(asked.size(), 2u);
+}
+
+TEST(ProgramFolder, InstalledProgramsFoldersHoldNoUserFiles) {
+  for (const char* folder : {"/usr", "/usr/bin", "/usr/local/bin"}) {
+    EXPECT_FALSE(MayHoldUserFiles(folder)) << folder;
+  }
+  for (const char* folder : {"/home/op/km8/build/src", "/opt/km8", "/usrdata", "/"}) {
+    EXPECT_TRUE(MayHoldUserFiles(folder)) << folder;
+  }
 }
 
 }  // namespace

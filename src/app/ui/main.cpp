@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "app/parent_console.h"
 #include "app/settings_location.h"
 #include "app/station_options.h"
 #include "app/ui/in_process_simulator.h"
@@ -17,6 +18,7 @@
 #endif
 
 int main(int argc, char** argv) {
+  km8::UseParentConsole();  // --help, --version, --trace - and the notes below print there
   std::string error;
   const std::vector<std::string> args(argv + 1, argv + argc);
   const auto options = km8::ParseStationCommandLine(args, error);
@@ -53,6 +55,8 @@ int main(int argc, char** argv) {
   char* qtArgv[] = {argv[0], nullptr};
   QApplication application(qtArgc, qtArgv);
   QApplication::setApplicationName(QStringLiteral("km8-station"));
+  // The installed desktop entry: where a shell takes the window's name and icon from it.
+  QGuiApplication::setDesktopFileName(QStringLiteral("km8-station"));
   // The station speaks Ukrainian whatever the desktop's language, Qt's own buttons and
   // file and print dialogs too, where Qt's translations are installed (or shipped beside
   // the executable). Numbers keep their own formatting: the locale is not changed.

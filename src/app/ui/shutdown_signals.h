@@ -1,5 +1,5 @@
 // Ends the station in order when the system asks it to (SIGTERM, SIGINT, SIGHUP on
-// POSIX; Ctrl-C, Ctrl-Break, closing the console, logoff and shutdown on Windows):
+// POSIX; Ctrl-C, Ctrl-Break and closing the console it was started from on Windows):
 // `onRequest` runs on the Qt thread.
 #pragma once
 

@@ -12,19 +12,22 @@ namespace km8 {
 namespace {
 
 std::atomic<ShutdownSignals*> gInstance{nullptr};
+std::atomic<HANDLE> gEnded{nullptr};  // set once the station has ended, before the handler goes
 
-// Runs on a thread of its own that Windows starts for the console event: hand the
-// request to the Qt thread. Windows ends the process as soon as the handler of a console
-// close, logoff or shutdown returns, so that handler waits for the station to end
-// itself (main returns, exit code 0); Windows' own time limit still applies.
+// Runs on a thread that Windows starts for an event of the console the station was
+// started from (it takes its parent's console, if any): hands the request to the Qt
+// thread. Windows ends the process as soon as the handler of a closed console returns,
+// so that one waits, a few seconds at most, until the station has ended in order. The
+// station says so before it removes this handler, which Windows holds back while the
+// handler runs: neither waits for the other. Logoff and shutdown reach a program with
+// windows as WM_QUERYENDSESSION and WM_ENDSESSION instead (see StationApp).
 BOOL WINAPI onConsoleEvent(DWORD event) {
-  const bool endsProcess =
-      event == CTRL_CLOSE_EVENT || event == CTRL_LOGOFF_EVENT || event == CTRL_SHUTDOWN_EVENT;
-  if (event != CTRL_C_EVENT && event != CTRL_BREAK_EVENT && !endsProcess) return FALSE;
+  if (event != CTRL_C_EVENT && event != CTRL_BREAK_EVENT && event != CTRL_CLOSE_EVENT) return FALSE;
   ShutdownSignals* instance = gInstance.load();
   if (!instance) return FALSE;
   QMetaObject::invokeMethod(instance, "deliver", Qt::QueuedConnection);
-  if (endsProcess) ::Sleep(INFINITE);
+  if (const HANDLE ended = gEnded.load(); event == CTRL_CLOSE_EVENT && ended != nullptr)
+    ::WaitForSingleObject(ended, 4000);
   return TRUE;
 }
 
@@ -36,13 +39,16 @@ struct ShutdownSignals::Platform {
 
 ShutdownSignals::ShutdownSignals(std::function<void()> onRequest)
     : onRequest_(std::move(onRequest)), platform_(std::make_unique<Platform>()) {
+  if (gEnded.load() == nullptr) gEnded = ::CreateEventW(nullptr, TRUE, FALSE, nullptr);
+  ::ResetEvent(gEnded.load());
   gInstance = this;
   platform_->installed = SetConsoleCtrlHandler(onConsoleEvent, TRUE) != 0;
 }
 
 ShutdownSignals::~ShutdownSignals() {
-  if (platform_->installed) SetConsoleCtrlHandler(onConsoleEvent, FALSE);
   gInstance = nullptr;
+  if (const HANDLE ended = gEnded.load()) ::SetEvent(ended);  // a waiting handler returns now
+  if (platform_->installed) SetConsoleCtrlHandler(onConsoleEvent, FALSE);
 }
 
 bool ShutdownSignals::active() const { return platform_->installed; }

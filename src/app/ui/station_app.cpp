@@ -5,7 +5,6 @@
 #include <QSysInfo>
 #include <QTimer>
 #include <cstdio>
-#include <cstdlib>
 
 #include "app/settings_location.h"
 #include "app/ui/shutdown_signals.h"
@@ -14,6 +13,7 @@
 #include "config/program_folder.h"
 #include "config/settings.h"
 #include "configuration/ui/config_dialog.h"
+#include "link/end_process.h"
 #include "link/link_worker.h"
 #include "monitor/ui/main_window.h"
 #include "plant/plant_connection.h"
@@ -45,24 +45,19 @@ StationApp::~StationApp() {
   if (!shutdown()) endProcessNow();
 }
 
-void StationApp::endProcessNow() {
-  std::fflush(nullptr);
-  std::_Exit(exitCode_);
-}
+void StationApp::endProcessNow() { EndProcessNow(exitCode_); }
 
 bool StationApp::start() {
   // A logout, a service stop or Ctrl-C ends the station as Enter does: the window ends
   // without saving, then the worker stops and the port is released. Boxes open at that
   // moment are closed first, as if cancelled; before the window exists, the start ends.
-  shutdownSignals_ = std::make_unique<ShutdownSignals>([this] {
-    while (QWidget* modal = QApplication::activeModalWidget()) {
-      if (modal == window_.get() || !modal->close()) break;
-    }
-    if (window_)
-      window_->logic().onOk();
-    else
-      stopRequested_ = true;
-  });
+  shutdownSignals_ = std::make_unique<ShutdownSignals>([this] { requestEnd(); });
+  // Logoff and shutdown reach a program with windows as WM_QUERYENDSESSION and then
+  // WM_ENDSESSION, which Qt answers with aboutToQuit from inside the message; Windows may
+  // end the process as soon as that message returns, so the station ends right there.
+  // (The station never runs QApplication::exec(), whose end would emit it too.)
+  QObject::connect(qApp, &QCoreApplication::aboutToQuit, shutdownSignals_.get(),
+                   [this] { endForSession(); });
 
   AppSettings loaded;
   SetDefaultFileNames(loaded, ProgramFolder());
@@ -205,6 +200,33 @@ bool StationApp::stopPlantDatabase() {
   return stopped;
 }
 
+void StationApp::requestEnd() {
+  while (QWidget* modal = QApplication::activeModalWidget()) {
+    if (modal == window_.get() || !modal->close()) break;
+  }
+  if (window_)
+    window_->logic().onOk();
+  else
+    stopRequested_ = true;
+}
+
+void StationApp::endForSession() {
+  if (!worker_ || abandoned_) return;
+  requestEnd();
+  // Not the window itself: the message being handled belongs to one of its windows.
+  (void)stopWorker();
+  if (plantWriter_) plantWriter_->stop();  // what the server did not take stays spooled
+  endProcessNow();
+}
+
+bool StationApp::stopWorker() {
+  snapshot_.reset();
+  // Nobody is left to answer the worker's boxes; do not let one hold the wait up.
+  linkHost_.beginShutdown();
+  worker_->Stop();
+  return worker_->waitForExit(setup_.stopWait);
+}
+
 int StationApp::exec() {
   window_->exec();
   // A worker that would not stop (stuck in a driver call, say) must not keep the
@@ -216,16 +238,13 @@ int StationApp::exec() {
 bool StationApp::shutdown() {
   if (abandoned_) return false;
   if (!worker_) return true;
-  snapshot_.reset();
-  shutdownSignals_.reset();
-  // Nobody is left to answer the worker's boxes; do not let one hold the wait up.
-  linkHost_.beginShutdown();
-  worker_->Stop();
-  const bool stopped = worker_->waitForExit(setup_.stopWait);
+  const bool stopped = stopWorker();
   window_.reset();
   // A sending thread still making a connection is left to the end of the process, which
   // must then come without running the libraries' own clean-up under its feet.
   const bool plantStopped = stopPlantDatabase();
+  // Last: a closed console's handler waits until here (Windows).
+  shutdownSignals_.reset();
   if (!stopped) {
     worker_->abandon();
     (void)worker_.release();  // still in use by its thread until the process ends

@@ -61,6 +61,14 @@ class StationApp {
   const PortMap& ports() const { return ports_; }
 
  private:
+  // As Enter ends the station: boxes open now closed as if cancelled, the window ended
+  // without saving; before the window exists, the start ends.
+  void requestEnd();
+  // The system's session ends (Windows: WM_ENDSESSION): the station ends in order and
+  // the process with it, before the message returns.
+  void endForSession();
+  // Stops the link worker and waits for it; false when it did not stop in time.
+  bool stopWorker();
   bool startSimulator();
   // With PlantDatabase (or --plant-db) set: the writer, the feed from the chart and the
   // archive reading, and the window's tooltip. Nothing at all when it is empty.

@@ -10,11 +10,14 @@
 #include "archives/archive_clock.h"
 #include "archives/archive_list_view.h"
 #include "archives/archive_reading.h"
+#include "archives/ui/archive_report_command.h"
 #include "archives/ui/archives_dialog.h"
+#include "archives/ui/desktop_document_opener.h"
 #include "res/message_box.h"
 
 namespace km8 {
 
+class ArchiveChartWindow;
 class ArchiveListWindow;
 
 class ArchiveFeature final : private ArchiveListView {
@@ -38,9 +41,16 @@ class ArchiveFeature final : private ArchiveListView {
 
   // Button 1041.
   void runArchivesCommand();
-  void setFileChooser(ArchivesDialog::FileChooser chooser) {
-    runner_.setFileChooser(std::move(chooser));
-  }
+
+  // The list's right-button menu: the chart of the records listed, their batch report.
+  void showChart();
+  void writeReport();
+  ArchiveChartWindow* chartWindow() const;
+
+  // Every file choice of the archives (the exports', the report's, the chart picture's)
+  // and the report's opening afterwards, for tests.
+  void setFileChooser(ArchivesDialog::FileChooser chooser);
+  void setReportOpener(DocumentOpener& opener) { report_.setOpener(opener); }
 
  private:
   // The window's side, relayed while it exists.
@@ -52,13 +62,21 @@ class ArchiveFeature final : private ArchiveListView {
   bool listOpen() const override;
   void setListOpen(bool open) override;
 
+  void openListMenu(const QPoint& pos);
+
   QWidget& mainWindow_;
+  PollCycle& poll_;
   SharedSettings& settings_;
+  MessageBoxHost& messages_;
   std::function<void()> saveSettings_;
   QPointer<ArchiveListWindow> window_;
+  QPointer<ArchiveChartWindow> chart_;
   SystemArchiveClock clock_;
   ArchiveReading reading_;
   QtArchivesDialogRunner runner_;
+  DesktopDocumentOpener opener_;
+  ArchiveReportCommand report_;
+  ArchivesDialog::FileChooser chooser_;  // empty: the usual dialogs
 };
 
 }  // namespace km8

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <QAbstractTableModel>
+#include <span>
 #include <vector>
 
 #include "archives/archive_record.h"
@@ -23,6 +24,7 @@ class ArchiveListModel final : public QAbstractTableModel {
 
   void append(const ArchiveEntry& entry);
   void clear();
+  std::span<const ArchiveEntry> rows() const { return rows_; }  // as listed, newest first
 
  private:
   std::vector<ArchiveEntry> rows_;

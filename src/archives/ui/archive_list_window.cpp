@@ -7,6 +7,7 @@
 #include "archives/archive_rows.h"
 #include "archives/ui/archive_list_model.h"
 #include "res/archive_templates.h"
+#include "res/ui/window_placement.h"
 
 namespace km8 {
 
@@ -30,14 +31,9 @@ ArchiveListWindow::ArchiveListWindow(QWidget* owner) : QDialog(owner) {
   for (int c = 0; c < kArchiveColumnCount; ++c) list_->setColumnWidth(c, widths[c]);
 }
 
-// The frame, title bar included, is what lands in the middle (the client area alone
-// would sit lower and to the right by the frame's own margins). The system knows those
-// margins once the window exists, shown or not.
-void ArchiveListWindow::centreOver(const QWidget& owner) {
-  (void)winId();
-  QRect frame = frameGeometry();
-  frame.moveCenter(owner.frameGeometry().center());
-  move(frame.topLeft());
+void ArchiveListWindow::centreOnOwner() {
+  create();
+  centreFrameOnOwner(*this);
 }
 
 void ArchiveListWindow::deleteAllRows() { model_->clear(); }

@@ -20,7 +20,7 @@ class ArchiveListWindow final : public QDialog, public ArchiveListView {
   // Created hidden; `owner` keeps it above itself and destroys it.
   explicit ArchiveListWindow(QWidget* owner);
 
-  void centreOver(const QWidget& owner);
+  void centreOnOwner();
 
   // ArchiveListView
   void deleteAllRows() override;

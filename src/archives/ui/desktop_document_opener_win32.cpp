@@ -4,7 +4,10 @@
 namespace km8 {
 
 void DesktopDocumentOpener::openDocument(const std::string& path) {
-  ShellOpenDocument(path, owner_ ? static_cast<std::uintptr_t>(owner_->winId()) : 0);
+  // The handle the owner's window already has: winId() would make a child widget native,
+  // and with it every sibling.
+  const WId owner = owner_ ? owner_->window()->effectiveWinId() : 0;
+  ShellOpenDocument(path, static_cast<std::uintptr_t>(owner));
 }
 
 }  // namespace km8

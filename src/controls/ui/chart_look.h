@@ -35,6 +35,9 @@ struct ChartLook {
   std::array<ChartChannel, kChartChannels> channels;
   int currentChannel = 0;  // drawn on top and read out at the cursor
   bool legendVisible = false;
+  // Hidden channels keep their place in the legend, named in the grid colour, so that a
+  // click there can bring them back.
+  bool legendListsHidden = false;
   double valueMin = 0.0;
   double valueMax = 100.0;
 

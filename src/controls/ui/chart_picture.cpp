@@ -44,4 +44,8 @@ void savePictureAsJpeg(const QImage& picture, const std::string& path, int quali
   writePicture(picture, path, "jpeg", std::clamp(quality, 0, 100), progressive);
 }
 
+void savePictureAsPng(const QImage& picture, const std::string& path) {
+  writePicture(picture, path, "png", -1, false);
+}
+
 }  // namespace km8

@@ -1,4 +1,4 @@
-// Hands a rendered chart picture to the outside world: the clipboard, a BMP or a JPEG
+// Hands a rendered chart picture to the outside world: the clipboard, a BMP, JPEG or PNG
 // file. Failures throw ControlError with a description for the user.
 #pragma once
 
@@ -12,5 +12,6 @@ void savePictureAsBitmap(const QImage& picture, const std::string& path);
 // quality 0 to 100 (clamped); progressive asks for a progressive JPEG.
 void savePictureAsJpeg(const QImage& picture, const std::string& path, int quality,
                        bool progressive);
+void savePictureAsPng(const QImage& picture, const std::string& path);
 
 }  // namespace km8

@@ -91,7 +91,8 @@ ChartLayout ChartRenderer::layout(const ChartLook& look, QSize size) const {
                           content.height());
     content.setRight(content.right() - look.legendWidth - look.legendMargin);
   }
-  const int timeLabelWidth = labels.horizontalAdvance(QStringLiteral("00:00:00"));
+  const int timeLabelWidth =
+      labels.horizontalAdvance(QDateTime(QDate(2000, 1, 1), QTime(0, 0)).toString(look.timeFormat));
   const int left =
       content.left() + titles.height() + 3 + valueLabelWidth + 3 + look.valueTickLength + 1;
   const int right = content.right() - timeLabelWidth / 2;
@@ -202,6 +203,16 @@ void ChartRenderer::paint(QPainter& painter, QSize size, const ChartLook& look,
   painter.restore();
 }
 
+void ChartRenderer::paintScaled(QPainter& painter, const QRect& target, QSize size,
+                                const ChartLook& look, const SampleRing& samples, TimeWindow window,
+                                const ChartCursor& cursor) {
+  painter.save();
+  painter.setViewport(QRect(target.topLeft(), size.scaled(target.size(), Qt::KeepAspectRatio)));
+  painter.setWindow(QRect(QPoint(0, 0), size));
+  paint(painter, size, look, samples, window, cursor);
+  painter.restore();
+}
+
 void ChartRenderer::paintLines(QPainter& painter, const ChartLayout& layout,
                                const ChartLook& look) const {
   const auto [lo, hi] = drawnRange(look);
@@ -288,23 +299,37 @@ void ChartRenderer::paintTrace(QPainter& painter, const ChartLayout& layout, con
   if (channel == look.currentChannel) currentColumns_ = columns_;
 }
 
-void ChartRenderer::paintLegend(QPainter& painter, const ChartLayout& layout,
-                                const ChartLook& look) const {
-  if (layout.legend.isEmpty()) return;
-  const QFontMetrics metrics(look.labelFont);
-  painter.setFont(look.labelFont);
+std::array<QRect, kChartChannels> ChartRenderer::legendRows(const ChartLook& look,
+                                                            const ChartLayout& layout) {
+  std::array<QRect, kChartChannels> rows{};
+  if (layout.legend.isEmpty()) return rows;
+  const int height = QFontMetrics(look.labelFont).height();
   const QRect& box = layout.legend;
   int y = box.top() + 2;
-  for (const ChartChannel& ch : look.channels) {
-    if (!ch.visible) continue;
-    if (y + metrics.height() > box.bottom()) break;
-    const int middle = y + metrics.height() / 2;
-    painter.setPen(QPen(toQColor(ch.color), 2));
-    painter.drawLine(box.left() + 2, middle, box.left() + 11, middle);
-    painter.setPen(toQColor(look.axisColor));
-    painter.drawText(QRect(box.left() + 14, y, box.width() - 14, metrics.height()),
-                     Qt::AlignLeft | Qt::AlignVCenter, ch.name);
-    y += metrics.height() + 2;
+  for (int i = 0; i < kChartChannels; ++i) {
+    if (!look.channels[static_cast<std::size_t>(i)].visible && !look.legendListsHidden) continue;
+    if (y + height > box.bottom()) break;
+    rows[static_cast<std::size_t>(i)] = QRect(box.left(), y, box.width(), height);
+    y += height + 2;
+  }
+  return rows;
+}
+
+void ChartRenderer::paintLegend(QPainter& painter, const ChartLayout& layout,
+                                const ChartLook& look) const {
+  painter.setFont(look.labelFont);
+  const auto rows = legendRows(look, layout);
+  for (std::size_t i = 0; i < rows.size(); ++i) {
+    const QRect& row = rows[i];
+    if (row.isEmpty()) continue;
+    const ChartChannel& ch = look.channels[i];
+    if (ch.visible) {
+      const int middle = row.top() + row.height() / 2;
+      painter.setPen(QPen(toQColor(ch.color), 2));
+      painter.drawLine(row.left() + 2, middle, row.left() + 11, middle);
+    }
+    painter.setPen(toQColor(ch.visible ? look.axisColor : look.gridColor));
+    painter.drawText(row.adjusted(14, 0, 0, 0), Qt::AlignLeft | Qt::AlignVCenter, ch.name);
   }
 }
 

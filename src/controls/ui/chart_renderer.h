@@ -9,6 +9,7 @@
 #include <QRect>
 #include <QSize>
 #include <QStringList>
+#include <array>
 #include <cstdint>
 #include <vector>
 
@@ -33,11 +34,18 @@ class ChartRenderer {
   ChartLayout layout(const ChartLook& look, QSize size) const;
   void paint(QPainter& painter, QSize size, const ChartLook& look, const SampleRing& samples,
              TimeWindow window, const ChartCursor& cursor);
+  // The chart drawn at `size` and scaled into `target` with its proportions kept, its
+  // lines and fonts growing with it (a printer's page, a PDF).
+  void paintScaled(QPainter& painter, const QRect& target, QSize size, const ChartLook& look,
+                   const SampleRing& samples, TimeWindow window, const ChartCursor& cursor);
 
   // The texts under the time axis, from the left end to the right end.
   static QStringList timeLabels(const ChartLook& look, TimeWindow window);
   // The value range actually drawn: ends in order and apart, whatever was set.
   static std::pair<double, double> drawnRange(const ChartLook& look);
+  // Where the legend lists each channel; empty for a channel it leaves out.
+  static std::array<QRect, kChartChannels> legendRows(const ChartLook& look,
+                                                      const ChartLayout& layout);
 
  private:
   struct ValueTicks {

@@ -247,13 +247,7 @@ QImage StripChartWidget::renderPicture() const {
 }
 
 void StripChartWidget::renderScaled(QPainter& painter, const QRect& target) const {
-  // The chart keeps its proportions, and its lines and fonts grow with it.
-  const QSize size = pictureSize();
-  painter.save();
-  painter.setViewport(QRect(target.topLeft(), size.scaled(target.size(), Qt::KeepAspectRatio)));
-  painter.setWindow(QRect(QPoint(0, 0), size));
-  renderer_.paint(painter, size, look_, samples_, visibleWindow(), cursor_);
-  painter.restore();
+  renderer_.paintScaled(painter, target, pictureSize(), look_, samples_, visibleWindow(), cursor_);
 }
 
 void StripChartWidget::paintEvent(QPaintEvent*) {
@@ -268,9 +262,8 @@ void StripChartWidget::prePrint() { printer_.printer(); }
 void StripChartWidget::setPrintSetting(bool enabled) { printer_.setShowDialog(enabled); }
 
 void StripChartWidget::print() {
-  printer_.print(this, [this](QPainter& painter, const QRect& target) {
-    renderScaled(painter, target);
-  });
+  printer_.print(this,
+                 [this](QPainter& painter, const QRect& target) { renderScaled(painter, target); });
 }
 
 void StripChartWidget::copyToClipboard() { copyPictureToClipboard(renderPicture()); }

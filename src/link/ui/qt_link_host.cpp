@@ -3,8 +3,8 @@
 #include <QCoreApplication>
 #include <QEvent>
 #include <QThread>
-#include <cstdio>
-#include <cstdlib>
+
+#include "link/end_process.h"
 
 namespace km8 {
 namespace {
@@ -76,9 +76,6 @@ void QtLinkHost::beginShutdown() {
   boxClosed_.notify_all();
 }
 
-void QtLinkHost::endProcess(int exitCode) {
-  std::fflush(nullptr);
-  std::_Exit(exitCode);
-}
+void QtLinkHost::endProcess(int exitCode) { EndProcessNow(exitCode); }
 
 }  // namespace km8

@@ -48,19 +48,39 @@ void ChartMenu::onChartMouse(int button) {
   if (button == kRightButton) open(QCursor::pos());
 }
 
-void ChartMenu::open(const QPoint& globalPos) {
-  QPointer<QMenu> menu = new QMenu(&owner_);
-  for (const MenuItem& item : kItems) {
-    if (item.id != kPrint) menu->addSeparator();
-    QAction* action = menu->addAction(QString::fromUtf8(item.text));
-    action->setProperty(kControlIdProperty, item.id);
+int ChartMenu::choose(QWidget& owner, std::initializer_list<int> commands,
+                      const QPoint& globalPos) {
+  QPointer<QMenu> menu = new QMenu(&owner);
+  for (int id : commands) {
+    const auto* item = std::find_if(std::begin(kItems), std::end(kItems),
+                                    [id](const MenuItem& m) { return m.id == id; });
+    if (item == std::end(kItems)) continue;
+    if (!menu->isEmpty()) menu->addSeparator();
+    QAction* action = menu->addAction(QString::fromUtf8(item->text));
+    action->setProperty(kControlIdProperty, item->id);
   }
-  // Either button chooses an item; the command runs once the menu is gone, unless the
-  // window went with it.
-  const QPointer<ChartMenu> self(this);
   const QAction* chosen = menu->exec(globalPos);
   const int command = chosen != nullptr ? chosen->property(kControlIdProperty).toInt() : 0;
   delete menu;
+  return command;
+}
+
+const char* ChartMenu::failureCaption(int command) {
+  switch (command) {
+    case kPrint:
+      return kPrintCaption;
+    case kCopy:
+      return kCopyCaption;
+    default:
+      return kSaveCaption;
+  }
+}
+
+void ChartMenu::open(const QPoint& globalPos) {
+  // Either button chooses an item; the command runs once the menu is gone, unless the
+  // window went with it.
+  const QPointer<ChartMenu> self(this);
+  const int command = choose(owner_, {kPrint, kCopy, kInvert, kSavePicture}, globalPos);
   if (self && command != 0) runCommand(command);
 }
 

@@ -6,6 +6,7 @@
 #include <QPoint>
 #include <QString>
 #include <functional>
+#include <initializer_list>
 #include <optional>
 
 #include "controls/display_controls.h"
@@ -40,6 +41,13 @@ class ChartMenu : public QObject {
   // `owner` receives the menu's commands and owns the menu, the file dialog and the
   // message boxes.
   ChartMenu(StripChart& chart, StripChartLogic& logic, MessageBoxHost& messages, QWidget& owner);
+
+  // A menu of some of the four commands, in the given order, with the items' own texts
+  // and separators, owned by `owner`: the command chosen, 0 for none. Other charts offer
+  // their print, copy and save through it.
+  static int choose(QWidget& owner, std::initializer_list<int> commands, const QPoint& globalPos);
+  // The caption of the box that reports a failed print, copy or save.
+  static const char* failureCaption(int command);
 
   // The chart's mouse event: the right button opens the menu at the mouse cursor.
   void onChartMouse(int button);

@@ -48,7 +48,9 @@ QPixmap paintIcon(int size) {
 
 QIcon stationIcon() {
   QIcon icon;
-  for (int size : {16, 24, 32, 48, 64}) icon.addPixmap(paintIcon(size));
+  // Up to 256 px: the desktop's icon theme and the Windows .ico are made from these
+  // (scripts/make-icons.sh), and a QIcon does not scale a pixmap up.
+  for (int size : {16, 24, 32, 48, 64, 128, 256}) icon.addPixmap(paintIcon(size));
   return icon;
 }
 

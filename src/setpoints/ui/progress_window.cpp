@@ -4,9 +4,9 @@
 #include <QKeyEvent>
 #include <QProgressBar>
 #include <QPushButton>
-#include <QScreen>
 
 #include "res/progress_template.h"
+#include "res/ui/window_placement.h"
 
 namespace km8 {
 
@@ -40,12 +40,8 @@ void ProgressWindow::setPhaseCaption(const std::string& text) {
 }
 
 void ProgressWindow::centre() {
-  const QWidget* owner = parentWidget();
-  QRect area = owner != nullptr ? owner->frameGeometry() : QRect();
-  if (area.isEmpty() && screen() != nullptr) area = screen()->availableGeometry();
-  QRect frame = frameGeometry();
-  frame.moveCenter(area.center());
-  move(frame.topLeft());
+  create();
+  centreFrameOnOwner(*this);
 }
 
 void ProgressWindow::focusWindow() {

@@ -6,6 +6,7 @@
 #include <utility>
 
 #include "res/setpoint_report_template.h"
+#include "res/ui/window_placement.h"
 
 namespace km8 {
 
@@ -26,12 +27,8 @@ SetpointReportWindow::SetpointReportWindow(QWidget* owner, std::function<void()>
 }
 
 void SetpointReportWindow::centreOnOwner() {
-  const QWidget* owner = parentWidget();
-  const QRect area = owner != nullptr ? owner->frameGeometry() : QRect();
-  if (area.isEmpty()) return;
-  QRect frame = frameGeometry();
-  frame.moveCenter(area.center());
-  move(frame.topLeft());
+  create();
+  centreFrameOnOwner(*this);
 }
 
 void SetpointReportWindow::setCaption(const std::string& caption) {

@@ -1,0 +1,17 @@
+// The main of a benchmark that paints widgets: a QApplication (offscreen unless a
+// platform is chosen) around Google Benchmark's own run.
+#pragma once
+
+#include <benchmark/benchmark.h>
+
+#include <QApplication>
+
+inline int RunQtBenchmarks(int argc, char** argv) {
+  if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+  QApplication app(argc, argv);
+  benchmark::Initialize(&argc, argv);
+  if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
+  benchmark::RunSpecifiedBenchmarks();
+  benchmark::Shutdown();
+  return 0;
+}

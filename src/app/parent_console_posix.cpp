@@ -1,0 +1,7 @@
+#include "app/parent_console.h"
+
+namespace km8 {
+
+void UseParentConsole() {}
+
+}  // namespace km8
