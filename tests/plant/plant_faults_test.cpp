@@ -2,7 +2,6 @@
 // stations sharing a settings folder or a name, a stop during a stall, a clock stepped
 // back, and records of one reading that share a time stamp.
 #include <cstdio>
-#include <map>
 #include <set>
 
 #include "app/settings_location.h"
