@@ -1,12 +1,14 @@
 // N simulated stations (the plant database's writer and feed, without the serial side)
 // feeding one PostgreSQL server on this machine. Run under scripts/with-postgres.sh:
 //   KM8_PG_FSYNC=on KM8_PG_MAX_CONNECTIONS=600 scripts/with-postgres.sh build/bench/plant_db_bench
-// Reports the rows a second the server takes from a backlog (every station sending its
-// spool at once), the writers' CPU time per row, and, for growing N with each station
-// sending one row a second in real time, whether every station keeps up.
+// Reports what keeping a row in the spool costs (one synced transaction a row, as one
+// row a second gives), the rows a second the server takes from a backlog (every station
+// sending its spool at once), the writers' CPU time per row, and, for growing N with each
+// station sending one row a second in real time, whether every station keeps up.
 #include <sys/resource.h>
 
 #include <QCoreApplication>
+#include <QDir>
 #include <QSqlDatabase>
 #include <QSqlQuery>
 #include <QTemporaryDir>
@@ -19,6 +21,8 @@
 #include <vector>
 
 #include "plant/plant_connection.h"
+#include "plant/ui/plant_spool.h"
+#include "plant/ui/plant_sql_connections.h"
 #include "plant/ui/plant_writer.h"
 
 namespace {
@@ -38,17 +42,17 @@ std::string conninfo(const std::string& db) {
 }
 
 void freshDatabase(const std::string& db) {
+  QSqlDatabase admin = km8::AddSqlConnection("QPSQL", "admin");
+  admin.setHostName(std::getenv("KM8_TEST_PGHOST"));
+  admin.setUserName(std::getenv("KM8_TEST_PGUSER"));
+  admin.setDatabaseName("postgres");
+  admin.open();
   {
-    QSqlDatabase admin = QSqlDatabase::addDatabase("QPSQL", "admin");
-    admin.setHostName(std::getenv("KM8_TEST_PGHOST"));
-    admin.setUserName(std::getenv("KM8_TEST_PGUSER"));
-    admin.setDatabaseName("postgres");
-    admin.open();
     QSqlQuery q(admin);
     q.exec(QString::fromStdString("DROP DATABASE IF EXISTS " + db));
     q.exec(QString::fromStdString("CREATE DATABASE " + db));
   }
-  QSqlDatabase::removeDatabase("admin");
+  km8::RemoveSqlConnection(admin);
 }
 
 struct Station {
@@ -71,7 +75,7 @@ std::vector<Station> startStations(int n, const std::string& db, const QTemporar
         .batchRows = 2000,
         .log = {}});
     s.feed = std::make_unique<km8::PlantFeed>("station " + std::to_string(i), *s.writer,
-                                              [&s] { return s.second++; });
+                                              [&s] { return s.second++ * km8::kMicrosPerSecond; });
     s.writer->start();
   }
   return stations;
@@ -81,6 +85,59 @@ km8::ChannelDegrees degrees(int i) {
   km8::ChannelDegrees d;
   for (int c = 0; c < km8::kChannelCount; ++c) d[c] = 20.0 + (i % 100) + c;
   return d;
+}
+
+// One row a transaction into a spool in `folder`, as a station at one row a second spools
+// them: the spool's own (synchronous=FULL), and the same file synced less (NORMAL, which a
+// power cut may roll back) for comparison.
+void spoolCommits(const QString& folder) {
+  constexpr int kCommits = 300;
+  std::vector<km8::PlantRow> row(1);
+  row[0].station = "st";
+  row[0].degrees[0] = 20.5f;
+  auto report = [](const char* what, double seconds, double cpu) {
+    std::printf("spool, %s: %.2f ms a commit (CPU %.3f ms): %.1f ms of each second at 1 row/s\n",
+                what, seconds / kCommits * 1e3, cpu / kCommits * 1e3, seconds / kCommits * 1e3);
+  };
+  {
+    const std::string path = (folder + "/bench-spool.sqlite").toStdString();
+    km8::PlantSpool spool([](const std::string&) {});
+    spool.open(path, {}, "st");
+    std::int64_t dropped = 0;
+    std::string error;
+    const double cpu0 = processCpuSeconds();
+    const auto t0 = Clock::now();
+    for (int i = 0; i < kCommits; ++i) {
+      row[0].takenAtMicros = i;
+      spool.append({row}, km8::kSpoolCapacityRows, dropped, error);
+    }
+    report("synchronous=FULL (the spool)", std::chrono::duration<double>(Clock::now() - t0).count(),
+           processCpuSeconds() - cpu0);
+  }
+  QSqlDatabase db = km8::AddSqlConnection("QSQLITE", "normal");
+  db.setDatabaseName(folder + "/bench-normal.sqlite");
+  db.open();
+  {
+    QSqlQuery q(db);
+    for (const char* pragma :
+         {"PRAGMA locking_mode=EXCLUSIVE", "PRAGMA journal_mode=WAL", "PRAGMA synchronous=NORMAL",
+          "CREATE TABLE spool (taken_at INTEGER, t1 REAL)"}) {
+      q.exec(pragma);
+    }
+    const double cpu0 = processCpuSeconds();
+    const auto t0 = Clock::now();
+    for (int i = 0; i < kCommits; ++i) {
+      db.transaction();
+      q.prepare("INSERT INTO spool VALUES (?, ?)");
+      q.addBindValue(i);
+      q.addBindValue(20.5);
+      q.exec();
+      db.commit();
+    }
+    report("synchronous=NORMAL", std::chrono::duration<double>(Clock::now() - t0).count(),
+           processCpuSeconds() - cpu0);
+  }
+  km8::RemoveSqlConnection(db);
 }
 
 // Every station gets `rows` rows at once; the time until the server has them all.
@@ -147,6 +204,13 @@ int main(int argc, char** argv) {
     return 2;
   }
   QCoreApplication app(argc, argv);
+  {
+    // On the disk the settings are on, not a memory file system.
+    const char* folder = std::getenv("KM8_BENCH_SPOOL_DIR");
+    QTemporaryDir dir(folder != nullptr ? QString(folder) + "/spool-XXXXXX"
+                                        : QDir::homePath() + "/.km8-bench-XXXXXX");
+    spoolCommits(dir.path());
+  }
   backlog(1, 10000);
   backlog(8, 5000);
   int largest = 0;

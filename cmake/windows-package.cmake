@@ -1,7 +1,8 @@
 # The Windows package: `cmake --install <build> --prefix <folder>` lays out a folder that a
 # user copies to a Windows desk and starts as it is: km8-station.exe, the Qt DLLs and
-# plugins it loads, the compiler's runtime DLLs (MinGW) and Qt's Ukrainian translation,
-# which the station looks for in translations\ beside itself.
+# plugins it loads, libpq with OpenSSL and Qt's PostgreSQL driver for the plant database,
+# the compiler's runtime DLLs (MinGW) and Qt's Ukrainian translation, which the station
+# looks for in translations\ beside itself.
 install(TARGETS km8-station RUNTIME DESTINATION .)
 
 foreach(module Core Gui Widgets Sql PrintSupport)
@@ -24,6 +25,16 @@ while(km8_plugins)
     message(WARNING "The Windows package will lack ${plugin}: this Qt does not provide it")
   endif()
 endwhile()
+
+# The plant database, as scripts/build-libpq-windows.sh builds it.
+if(KM8_LIBPQ_WINDOWS)
+  foreach(dll libpq.dll libssl-3-x64.dll libcrypto-3-x64.dll)
+    install(FILES "${KM8_LIBPQ_WINDOWS}/bin/${dll}" DESTINATION .)
+  endforeach()
+  install(FILES "${KM8_LIBPQ_WINDOWS}/plugins/sqldrivers/qsqlpsql.dll" DESTINATION sqldrivers)
+else()
+  message(WARNING "The Windows package will lack libpq: the plant database cannot be fed")
+endif()
 
 if(MINGW)
   foreach(dll libstdc++-6.dll libgcc_s_seh-1.dll libwinpthread-1.dll)

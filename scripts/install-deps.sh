@@ -8,7 +8,7 @@ packages=(
   build-essential cmake pkg-config
   libgtest-dev libgmock-dev googletest libbenchmark-dev
   qt6-base-dev qt6-base-dev-tools qt6-translations-l10n libqt6sql6-sqlite libgl-dev
-  postgresql libqt6sql6-psql
+  postgresql libpq-dev libqt6sql6-psql
   fontconfig fonts-dejavu-core poppler-utils
   xvfb xauth xdotool imagemagick libxtst-dev libxcb1-dev
   g++-mingw-w64-x86-64 wine wine64

@@ -49,7 +49,7 @@ cmake --build build-tsan -j "$jobs"
 # clash with the high mmap entropy of recent kernels.
 norandom=()
 if setarch "$(uname -m)" -R true 2>/dev/null; then norandom=(setarch "$(uname -m)" -R); fi
-TSAN_OPTIONS="halt_on_error=1 second_deadlock_stack=1" \
+TSAN_OPTIONS="halt_on_error=1 second_deadlock_stack=1 suppressions=$PWD/scripts/tsan.supp" \
   "${norandom[@]}" scripts/with-postgres.sh ctest --test-dir build-tsan --output-on-failure -j "$jobs" --timeout 600
 
 stage "fault soak, 30 seconds"

@@ -21,7 +21,7 @@ native=$(realpath "$3")
 shot=${4:+$(realpath -m "$4")}
 export WINEDEBUG=-all
 export WINEDLLOVERRIDES="mscoree,mshtml="
-unset WINEPATH WINEQT_QPA_PLATFORM WINEQT_QPA_FONTDIR
+unset WINEPATH WINEQT_PLUGIN_PATH WINEQT_QPA_PLATFORM WINEQT_QPA_FONTDIR
 
 work=$(mktemp -d /tmp/km8-msi-test.XXXXXX)
 export WINEPREFIX=$work/prefix

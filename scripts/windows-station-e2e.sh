@@ -19,7 +19,7 @@ shot=${3:-}
 : "${WINEPREFIX:?WINEPREFIX must name a booted wine prefix}"
 export WINEDEBUG=-all
 # The package must do with what it carries, on the platform a Windows desk has.
-unset WINEPATH WINEQT_QPA_PLATFORM WINEQT_QPA_FONTDIR
+unset WINEPATH WINEQT_PLUGIN_PATH WINEQT_QPA_PLATFORM WINEQT_QPA_FONTDIR
 
 work=$(mktemp -d /tmp/km8-station-e2e.XXXXXX)
 pids=()

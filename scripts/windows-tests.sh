@@ -1,12 +1,14 @@
 #!/usr/bin/env bash
 # Cross-compiles the station for Windows with mingw-w64 and runs its tests under wine in a
 # fresh prefix kept under the build folder. With the Qt for Windows that
-# scripts/build-qt-windows.sh keeps in its cache, that is everything: the station, every
-# test suite (the Qt ones on the offscreen platform), the package that `cmake --install`
-# lays out, started on its own, its MSI, and that MSI installed in a fresh prefix, the
-# installed station run end to end against the simulator, upgraded and removed.
-# Without that Qt it is the core and its tests, and the script says clearly what it
-# skipped. COM1 and COM2 of the prefix are pseudo-terminals whose far ends are played from
+# scripts/build-qt-windows.sh keeps in its cache and the libpq of
+# scripts/build-libpq-windows.sh, that is everything: the station, every test suite (the
+# Qt ones on the offscreen platform, the plant database's against a PostgreSQL server of
+# its own on 127.0.0.1), the package that `cmake --install` lays out, started on its own,
+# its MSI, and that MSI installed in a fresh prefix, the installed station run end to end
+# against the simulator, upgraded and removed. Without them it is the core and its tests,
+# and the script says clearly what it skipped. COM1 and COM2 of the prefix are
+# pseudo-terminals whose far ends are played from
 # the tests' scripts by km8-line-responder, COM3 one served by km8-sim; both run natively
 # and are stopped, with wineserver, whatever happens.
 set -euo pipefail
@@ -49,21 +51,27 @@ trap cleanup EXIT
 
 stage "configure"
 qt=$(scripts/build-qt-windows.sh --prefix)
+libpq=$(scripts/build-libpq-windows.sh --prefix)
 mkdir -p "$build"
 rm -f "$build/QT-SKIPPED"  # says so to scripts/test.sh
-if [[ -f "$qt/.km8-complete" ]]; then
-  ui=ON
-else
+ui=ON
+skipped() { # WHAT FOLDER HOW
   ui=OFF
-  echo "no Qt for Windows in $qt" >"$build/QT-SKIPPED"
+  echo "no $1 in $2" >"$build/QT-SKIPPED"
   cat <<EOF
---- SKIPPED: the Windows station, its Qt tests and its package. There is no Qt for Windows in
----   $qt
---- Build it once with: scripts/build-qt-windows.sh   (about half an hour on two cores)
+--- SKIPPED: the Windows station, its Qt and plant database tests and its package. There is
+--- no $1 in
+---   $2
+--- Build it once with: $3
 --- Only the core and its tests are built and run below.
 EOF
+}
+if [[ ! -f "$qt/.km8-complete" ]]; then
+  skipped "Qt for Windows" "$qt" "scripts/build-qt-windows.sh   (about half an hour on two cores)"
+elif [[ ! -f "$libpq/.km8-complete" ]]; then
+  skipped "libpq for Windows" "$libpq" "scripts/build-libpq-windows.sh   (about four minutes on two cores)"
 fi
-cmake --preset mingw -DKM8_QT_WINDOWS="$qt" -DKM8_BUILD_UI=$ui >/dev/null
+cmake --preset mingw -DKM8_QT_WINDOWS="$qt" -DKM8_LIBPQ_WINDOWS="$libpq" -DKM8_BUILD_UI=$ui >/dev/null
 
 stage "build"
 cmake --build --preset mingw -j "$jobs"
@@ -118,16 +126,25 @@ export KM8_NO_SKIPS=1
 ls -l "$dosdevices" | sed -n 's/.* \(com[0-9]* -> .*\)/  \1/p'
 
 if [[ $ui == ON ]]; then
-  # Qt's DLLs and the compiler's runtime from the Qt folder; the offscreen platform draws
-  # text with FreeType from a font folder of its own. wine keeps the host's QT_* variables
-  # from Windows programs and passes WINEQT_* on under the QT_* name instead.
-  export WINEPATH="Z:${qt//\//\\}\\bin"
+  # Qt's DLLs and the compiler's runtime from the Qt folder, libpq's from its own, and Qt's
+  # PostgreSQL driver from there too; the offscreen platform draws text with FreeType from
+  # a font folder of its own. wine keeps the host's QT_* variables from Windows programs
+  # and passes WINEQT_* on under the QT_* name instead.
+  export WINEPATH="Z:${qt//\//\\}\\bin;Z:${libpq//\//\\}\\bin"
+  export WINEQT_PLUGIN_PATH="Z:${libpq//\//\\}\\plugins"
   export WINEQT_QPA_PLATFORM=offscreen
   export WINEQT_QPA_FONTDIR='Z:\usr\share\fonts\truetype\dejavu'
 fi
 
 stage "tests"
-ctest --test-dir "$build" --output-on-failure --timeout 300
+if [[ $ui == ON ]]; then
+  # The plant database's tests against a server of their own on 127.0.0.1; its control
+  # script is a Linux one, which the Windows programs cannot run (their outage tests skip).
+  KM8_PG_TCP=1 scripts/with-postgres.sh env KM8_TEST_PGCTL= \
+    ctest --test-dir "$build" --output-on-failure --timeout 300
+else
+  ctest --test-dir "$build" --output-on-failure --timeout 300
+fi
 
 if [[ $ui == ON ]]; then
   stage "package"
@@ -137,7 +154,7 @@ if [[ $ui == ON ]]; then
   cmake --install "$build" --prefix "$package" >/dev/null
   (cd "$package" && find . -type f | sort | sed 's|^\./|  |')
   # On its own: nothing from the Qt folder, every DLL must come from the package.
-  help=$(env -u WINEPATH wine "$package/km8-station.exe" --help 2>&1) || true
+  help=$(env -u WINEPATH -u WINEQT_PLUGIN_PATH wine "$package/km8-station.exe" --help 2>&1) || true
   grep -q '^Usage: km8-station' <<<"$help" || {
     echo "the packaged km8-station.exe did not start:" >&2
     printf '%s\n' "$help" >&2
@@ -158,5 +175,5 @@ if [[ $ui == ON ]]; then
   wineserver -k >/dev/null 2>&1 || true
   scripts/windows-msi-test.sh "dist/km8-$version-x64.msi" "$build"/dist-newer/km8-*-x64.msi "$host"
 else
-  timings+=("$(printf '%-16s %s' "Qt parts" "SKIPPED (no Qt for Windows)")")
+  timings+=("$(printf '%-16s %s' "Qt parts" "SKIPPED ($(cat "$build/QT-SKIPPED"))")")
 fi

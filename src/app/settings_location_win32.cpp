@@ -1,6 +1,6 @@
-#include "app/settings_location.h"
-
 #include <cstdlib>
+
+#include "app/settings_location.h"
 
 namespace km8 {
 
@@ -17,5 +17,7 @@ std::string PlantSpoolPath(const std::string&) {
   const std::string folder = local != nullptr && local[0] != '\0' ? local : ".";
   return folder + "\\km8-plant-spool.sqlite";
 }
+
+std::string FormerPlantSpoolPath(const std::string&) { return {}; }
 
 }  // namespace km8

@@ -142,6 +142,31 @@ std::optional<std::string> ParameterValue(const ConnectionParameters& params,
   return found;
 }
 
+ConnectionParameters BoundedConnection(ConnectionParameters params) {
+  static constexpr std::pair<std::string_view, std::string_view> kClient[] = {
+      {"connect_timeout", "10"},    {"keepalives", "1"},       {"keepalives_idle", "10"},
+      {"keepalives_interval", "5"}, {"keepalives_count", "3"}, {"tcp_user_timeout", "30000"},
+  };
+  static constexpr std::pair<std::string_view, std::string_view> kServer[] = {
+      {"statement_timeout", "30000"},
+      {"tcp_keepalives_idle", "30"},
+      {"tcp_keepalives_interval", "10"},
+      {"tcp_keepalives_count", "3"},
+  };
+  for (const auto& [key, value] : kClient) {
+    if (!ParameterValue(params, key)) params.emplace_back(key, value);
+  }
+  std::string options = ParameterValue(params, "options").value_or("");
+  for (const auto& [setting, value] : kServer) {
+    if (options.find(setting) != std::string::npos) continue;
+    if (!options.empty()) options += ' ';
+    options += "-c " + std::string(setting) + '=' + std::string(value);
+  }
+  std::erase_if(params, [](const auto& p) { return p.first == "options"; });
+  params.emplace_back("options", std::move(options));
+  return params;
+}
+
 std::optional<ConnectionParameters> UsableConnection(std::string_view text, std::string& error) {
   auto params = ParseConnectionString(text, error);
   if (!params) return std::nullopt;

@@ -21,6 +21,12 @@ std::optional<ConnectionParameters> ParseConnectionString(std::string_view text,
 // The value of `key` (the last one given), if any.
 std::optional<std::string> ParameterValue(const ConnectionParameters& params, std::string_view key);
 
+// The parameters with the bounds the writer relies on, each added where the string does
+// not set it: libpq's connect_timeout, TCP keep-alives and tcp_user_timeout, and through
+// `options` the server's statement_timeout and its own keep-alives (so that a station
+// gone without a word frees its series within about a minute).
+ConnectionParameters BoundedConnection(ConnectionParameters params);
+
 // Checks the setting before anything is started: nullopt and the reason when it cannot
 // be used, the reason never containing the string itself (it may hold a password).
 std::optional<ConnectionParameters> UsableConnection(std::string_view text, std::string& error);

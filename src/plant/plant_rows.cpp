@@ -14,8 +14,8 @@ std::array<std::optional<float>, kChannelCount> StoredDegrees(const ChannelDegre
   return out;
 }
 
-std::int64_t SystemUnixSeconds() {
-  return std::chrono::duration_cast<std::chrono::seconds>(
+std::int64_t SystemUnixMicros() {
+  return std::chrono::duration_cast<std::chrono::microseconds>(
              std::chrono::system_clock::now().time_since_epoch())
       .count();
 }
@@ -25,7 +25,7 @@ PlantFeed::PlantFeed(std::string station, PlantRowQueue& queue, Clock clock)
 
 void PlantFeed::onLiveSample(unsigned instrument, const ChannelDegrees& degrees) {
   std::int64_t at = clock_();
-  if (const auto it = lastLive_.find(instrument); it != lastLive_.end() && at <= it->second) {
+  if (const auto it = lastLive_.find(instrument); it != lastLive_.end() && at == it->second) {
     at = it->second + 1;
   }
   lastLive_[instrument] = at;
@@ -33,7 +33,7 @@ void PlantFeed::onLiveSample(unsigned instrument, const ChannelDegrees& degrees)
   rows[0] = {.table = PlantTable::Live,
              .station = station_,
              .instrument = static_cast<int>(instrument),
-             .takenAt = at,
+             .takenAtMicros = at,
              .degrees = StoredDegrees(degrees)};
   queue_.submit(std::move(rows));
 }
@@ -47,7 +47,7 @@ void PlantFeed::onArchiveRead(unsigned instrument, std::span<const StampedDegree
     rows.push_back({.table = PlantTable::Archive,
                     .station = station_,
                     .instrument = static_cast<int>(instrument),
-                    .takenAt = it->instant,
+                    .takenAtMicros = it->instant * kMicrosPerSecond,
                     .degrees = StoredDegrees(it->degrees)});
   }
   queue_.submit(std::move(rows));

@@ -1,5 +1,5 @@
 // The rows the station sends to the plant database: one per chart sample (live) and one
-// per valid archive record, each keyed by station, instrument and whole second.
+// per valid archive record, each stamped to the microsecond.
 #pragma once
 
 #include <array>
@@ -21,8 +21,10 @@ struct PlantRow {
   PlantTable table = PlantTable::Live;
   std::string station;
   int instrument = 1;
-  std::int64_t takenAt = 0;                                   // seconds since 1970-01-01 00:00 UTC
+  std::int64_t takenAtMicros = 0;                             // since 1970-01-01 00:00 UTC
   std::array<std::optional<float>, kChannelCount> degrees{};  // empty: NULL
+  // Archive rows: the records of one reading share it (the spool gives it); 0 for live.
+  std::int64_t reading = 0;
 
   bool operator==(const PlantRow&) const = default;
 };
@@ -38,16 +40,19 @@ class PlantRowQueue {
   virtual void submit(std::vector<PlantRow> rows) = 0;
 };
 
-// Seconds since 1970-01-01 00:00 UTC, now.
-std::int64_t SystemUnixSeconds();
+inline constexpr std::int64_t kMicrosPerSecond = 1'000'000;
+
+// Microseconds since 1970-01-01 00:00 UTC, now.
+std::int64_t SystemUnixMicros();
 
 // Turns the chart's samples and the completed archive readings into rows for the queue.
-// A chart sample is taken at most every 998 ms, so two may fall in one whole second: the
-// later is then stamped with the next second, and each sample keeps a row of its own.
+// A live row is stamped with the clock as it reads, to the microsecond: a clock set back
+// stamps nothing in the future, and at that resolution its samples meet the earlier ones'
+// stamps practically never (the same reading twice in a row gets a microsecond more).
 class PlantFeed final : public LiveSampleSink, public ArchiveRecordSink {
  public:
   using Clock = std::function<std::int64_t()>;
-  PlantFeed(std::string station, PlantRowQueue& queue, Clock clock = SystemUnixSeconds);
+  PlantFeed(std::string station, PlantRowQueue& queue, Clock clock = SystemUnixMicros);
 
   void onLiveSample(unsigned instrument, const ChannelDegrees& degrees) override;
   void onArchiveRead(unsigned instrument, std::span<const StampedDegrees> records) override;

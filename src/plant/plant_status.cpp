@@ -13,13 +13,36 @@ std::optional<std::string> PlantOutageLog::failed(PlantFeedStatus& status,
          std::to_string(status.rowsWaiting) + " rows waiting in the spool";
 }
 
+std::optional<std::string> PlantOutageLog::refused(PlantFeedStatus& status,
+                                                   const std::string& station, int instrument) {
+  const bool same = status.state == PlantFeedState::Refused && status.refusedStation == station &&
+                    status.refusedInstrument == instrument;
+  status.state = PlantFeedState::Refused;
+  status.reason.clear();
+  status.refusedStation = station;
+  status.refusedInstrument = instrument;
+  if (same) return std::nullopt;
+  return "km8-station: plant database: another station already feeds station \"" + station +
+         "\", instrument " + std::to_string(instrument) +
+         "; this one does not (give each station a StationName of its own) and keeps its " +
+         std::to_string(status.rowsWaiting) + " rows waiting in the spool";
+}
+
 std::optional<std::string> PlantOutageLog::succeeded(PlantFeedStatus& status) {
-  const bool wasOut = status.state == PlantFeedState::Outage;
+  const PlantFeedState was = status.state;
   status.state = PlantFeedState::Feeding;
   status.reason.clear();
-  if (!wasOut) return std::nullopt;
-  return "km8-station: plant database reachable again; " + std::to_string(status.rowsWaiting) +
-         " rows waiting in the spool are being sent";
+  status.refusedStation.clear();
+  const std::string waiting = std::to_string(status.rowsWaiting);
+  if (was == PlantFeedState::Outage) {
+    return "km8-station: plant database reachable again; " + waiting +
+           " rows waiting in the spool are being sent";
+  }
+  if (was == PlantFeedState::Refused) {
+    return "km8-station: plant database: no other station feeds this one's series now; " + waiting +
+           " rows waiting in the spool are being sent";
+  }
+  return std::nullopt;
 }
 
 std::optional<std::string> PlantOutageLog::dropped(PlantFeedStatus& status, std::int64_t rows) {
@@ -28,6 +51,26 @@ std::optional<std::string> PlantOutageLog::dropped(PlantFeedStatus& status, std:
   droppedReported_ = true;
   return "km8-station: plant database spool full (" + std::to_string(kSpoolCapacityRows) +
          " rows at most): the oldest live values are being dropped, archive records kept";
+}
+
+std::optional<std::string> PlantOutageLog::spoolFailed(PlantFeedStatus& status,
+                                                       const std::string& reason,
+                                                       std::int64_t held) {
+  const bool started = status.spoolError.empty();
+  status.spoolError = reason.empty() ? "no reason given" : reason;
+  status.rowsUnspooled = held;
+  if (!started) return std::nullopt;
+  return "km8-station: plant database spool cannot be written (" + status.spoolError + "); " +
+         std::to_string(held) + " rows held in memory, tried again every second";
+}
+
+std::optional<std::string> PlantOutageLog::spoolWritten(PlantFeedStatus& status) {
+  const bool ended = !status.spoolError.empty();
+  status.spoolError.clear();
+  status.rowsUnspooled = 0;
+  if (!ended) return std::nullopt;
+  return "km8-station: plant database spool written again; " + std::to_string(status.rowsWaiting) +
+         " rows waiting in the spool";
 }
 
 std::string PlantIndicatorText(const PlantFeedStatus& s) {
@@ -42,10 +85,18 @@ std::string PlantIndicatorText(const PlantFeedStatus& s) {
     case PlantFeedState::Outage:
       text = "База даних заводу недоступна: " + s.reason;
       break;
+    case PlantFeedState::Refused:
+      text = "База даних заводу: дані станції «" + s.refusedStation + "», прилад №" +
+             std::to_string(s.refusedInstrument) + ", уже надсилає інша станція";
+      break;
   }
   text +=
       "\nУ черзі: " + std::to_string(s.rowsWaiting) + ", надіслано: " + std::to_string(s.rowsSent);
   if (s.rowsDropped > 0) text += ", відкинуто: " + std::to_string(s.rowsDropped);
+  if (!s.spoolError.empty()) {
+    text += "\nЧерга на диску не записується: " + s.spoolError +
+            "; у пам'яті: " + std::to_string(s.rowsUnspooled);
+  }
   return text;
 }
 

@@ -1,6 +1,7 @@
-// How the plant database is being fed, as the writer thread keeps it: the state, the
-// rows waiting in the spool, the standard-error lines at an outage's start and end, the
-// window's indicator text, and what the spool does when it is full.
+// How the plant database is being fed, as the writer keeps it: the state, the rows
+// waiting in the spool, the standard-error lines at the start and end of an outage, of a
+// refusal and of a spool that cannot be written, the window's indicator text, and what
+// the spool does when it is full.
 #pragma once
 
 #include <cstdint>
@@ -12,27 +13,42 @@ namespace km8 {
 // About 30 days of live values at one row a second.
 inline constexpr std::int64_t kSpoolCapacityRows = 30LL * 24 * 3600;
 
-enum class PlantFeedState : std::uint8_t { Connecting, Feeding, Outage };
+// Refused: another station feeds the same station name and instrument, so this one
+// does not.
+enum class PlantFeedState : std::uint8_t { Connecting, Feeding, Outage, Refused };
 
 struct PlantFeedStatus {
   PlantFeedState state = PlantFeedState::Connecting;
-  std::int64_t rowsWaiting = 0;  // in the spool, not yet confirmed by the server
-  std::int64_t rowsSent = 0;     // confirmed since the start
-  std::int64_t rowsDropped = 0;  // live rows given up because the spool was full
-  std::string reason;            // of the outage under way
+  std::int64_t rowsWaiting = 0;    // in the spool, not yet confirmed by the server
+  std::int64_t rowsSent = 0;       // confirmed since the start
+  std::int64_t rowsDropped = 0;    // live rows given up because the spool was full
+  std::int64_t rowsUnspooled = 0;  // handed over, held in memory until the spool takes them
+  std::string reason;              // of the outage under way
+  std::string refusedStation;      // of the refusal under way
+  int refusedInstrument = 0;
+  std::string spoolError;  // why the spool cannot be written; empty while it can
 };
 
-// The state changes and the lines they give (without the final '\n'), at most one when
-// an outage starts and one when it ends.
+// The state changes and the lines they give (without the final '\n'): at most one when
+// an outage, a refusal or a spool failure starts and one when it ends.
 class PlantOutageLog {
  public:
   // A connection or a send failed. A line only when this starts an outage.
   std::optional<std::string> failed(PlantFeedStatus& status, const std::string& reason);
+  // Another station holds the series. A line only when this starts a refusal.
+  std::optional<std::string> refused(PlantFeedStatus& status, const std::string& station,
+                                     int instrument);
   // The server confirmed rows (or the connection was made). A line only when this
-  // ends an outage.
+  // ends an outage or a refusal.
   std::optional<std::string> succeeded(PlantFeedStatus& status);
   // Rows were dropped from a full spool: a line the first time in a run.
   std::optional<std::string> dropped(PlantFeedStatus& status, std::int64_t rows);
+  // The spool could not take `held` rows, kept in memory meanwhile. A line only when
+  // this starts a failure.
+  std::optional<std::string> spoolFailed(PlantFeedStatus& status, const std::string& reason,
+                                         std::int64_t held);
+  // The spool took every row held. A line only when this ends a failure.
+  std::optional<std::string> spoolWritten(PlantFeedStatus& status);
 
  private:
   bool droppedReported_ = false;

@@ -1,10 +1,13 @@
 // The whole station in one process: StationApp with the real link worker and serial
 // port, the simulator on a pseudo-terminal, the main window offscreen.
 #include <gtest/gtest.h>
+#include <unistd.h>
 
+#include <QDir>
 #include <QElapsedTimer>
 #include <cmath>
 #include <cstdio>
+#include <string>
 
 #include "controls/ui/round_led_widget.h"
 #include "controls/ui/seven_segment_widget.h"
@@ -48,6 +51,37 @@ bool showsInstrument(const MainWindow& w, const sim::SimStatus& s) {
   return true;
 }
 
+// What this process writes to standard error while it lives.
+class StandardErrorCapture {
+ public:
+  StandardErrorCapture() : file_(std::tmpfile()), saved_(dup(STDERR_FILENO)) {
+    std::fflush(stderr);
+    dup2(fileno(file_), STDERR_FILENO);
+  }
+  ~StandardErrorCapture() {
+    restore();
+    std::fclose(file_);
+  }
+  std::string text() {
+    restore();
+    std::string out;
+    std::rewind(file_);
+    for (int c; (c = std::fgetc(file_)) != EOF;) out += static_cast<char>(c);
+    return out;
+  }
+
+ private:
+  void restore() {
+    if (saved_ < 0) return;
+    std::fflush(stderr);
+    dup2(saved_, STDERR_FILENO);
+    close(saved_);
+    saved_ = -1;
+  }
+  std::FILE* file_;
+  int saved_;
+};
+
 TEST(StationEndToEnd, TheSimulatorsReadingsOutputsAndStatusShowInTheWindow) {
   test::StationSim station;
   {
@@ -60,14 +94,19 @@ TEST(StationEndToEnd, TheSimulatorsReadingsOutputsAndStatusShowInTheWindow) {
     s.SerialSetup.FrameLength = 100;  // and to 20
     s.PortPaths[2] = "/dev/ttyUSB0";
     s.FastFraming = test::FastFramingUnderTest();
+    s.PlantDatabase = "host=plantdb.invalid dbname=plant";  // never fed with simulated values
     ASSERT_TRUE(station.saveSettings(s));
   }
 
   QElapsedTimer sinceStart;
   sinceStart.start();
+  StandardErrorCapture standardError;
   ASSERT_TRUE(station.start());
+  const std::string lines = standardError.text();
   ASSERT_NE(station.instrument, nullptr);
   StationApp& app = *station.app;
+  EXPECT_NE(lines.find("plant database is off"), std::string::npos) << lines;
+  EXPECT_TRUE(station.window().toolTip().isEmpty()) << "a plant database indicator";
   sim::Simulator& sim = station.simulator();
   EXPECT_EQ(sim.status().address, 7);
   EXPECT_EQ(sim.status().baud, 9600u);
@@ -115,6 +154,7 @@ TEST(StationEndToEnd, TheSimulatorsReadingsOutputsAndStatusShowInTheWindow) {
   EXPECT_FALSE(window.isVisible());
   EXPECT_TRUE(app.shutdown());
   EXPECT_EQ(app.mainWindow(), nullptr);
+  EXPECT_EQ(QDir(station.dir.path()).entryList({"*spool*"}, QDir::Files), QStringList());
 
   AppSettings saved;
   ASSERT_TRUE(station.loadSaved(saved));

@@ -156,6 +156,12 @@ void StationApp::startPlantDatabase() {
   const AppSettings s = settings_.snapshot();
   const std::string conninfo = setup_.options.plantDatabase.value_or(s.PlantDatabase);
   if (conninfo.empty()) return;
+  if (setup_.options.simulate) {
+    std::fprintf(stderr,
+                 "km8-station: the plant database is off with --simulate: simulated values "
+                 "never go to the plant\n");
+    return;
+  }
   std::string why;
   auto connection = UsableConnection(conninfo, why);
   if (!connection) {
@@ -167,6 +173,8 @@ void StationApp::startPlantDatabase() {
   PlantWriterSetup plant;
   plant.connection = std::move(*connection);
   plant.spoolPath = PlantSpoolPath(setup_.options.settingsPath);
+  plant.formerSpoolPath = FormerPlantSpoolPath(setup_.options.settingsPath);
+  plant.station = station;
   plantWriter_ = std::make_unique<PlantWriter>(std::move(plant));
   plantFeed_ = std::make_unique<PlantFeed>(std::move(station), *plantWriter_);
   plantWriter_->start();
@@ -184,11 +192,12 @@ void StationApp::startPlantDatabase() {
   indicator->start(2000);
 }
 
-void StationApp::stopPlantDatabase() {
+bool StationApp::stopPlantDatabase() {
   // The window, which calls the feed, is gone by now.
   plantFeed_.reset();
-  if (plantWriter_) plantWriter_->stop();
+  const bool stopped = !plantWriter_ || plantWriter_->stop();
   plantWriter_.reset();
+  return stopped;
 }
 
 void StationApp::requestEnd() {
@@ -231,7 +240,9 @@ bool StationApp::shutdown() {
   if (!worker_) return true;
   const bool stopped = stopWorker();
   window_.reset();
-  stopPlantDatabase();
+  // A sending thread still making a connection is left to the end of the process, which
+  // must then come without running the libraries' own clean-up under its feet.
+  const bool plantStopped = stopPlantDatabase();
   // Last: a closed console's handler waits until here (Windows).
   shutdownSignals_.reset();
   if (!stopped) {
@@ -242,7 +253,8 @@ bool StationApp::shutdown() {
   }
   worker_.reset();
   simulator_.reset();
-  return true;
+  abandoned_ = !plantStopped;
+  return plantStopped;
 }
 
 }  // namespace km8

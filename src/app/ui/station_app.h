@@ -49,8 +49,9 @@ class StationApp {
   // that does not stop in time ends with the process: then this does not return.
   int exec();
   // After the main window has ended: stops the worker, waits for it, destroys the main
-  // window. False when the worker did not stop in time; it is then abandoned, and the
-  // process must end without destroying this object (endProcessNow).
+  // window. False when the worker did not stop in time (it is then abandoned) or the plant
+  // database's writer left a thread running: the process must end without destroying
+  // this object (endProcessNow).
   bool shutdown();
   [[noreturn]] void endProcessNow();
 
@@ -72,7 +73,8 @@ class StationApp {
   // With PlantDatabase (or --plant-db) set: the writer, the feed from the chart and the
   // archive reading, and the window's tooltip. Nothing at all when it is empty.
   void startPlantDatabase();
-  void stopPlantDatabase();
+  // False when the writer left its sending thread running (PlantWriter::stop()).
+  bool stopPlantDatabase();
   MessageBoxHost& messages() { return setup_.messages ? *setup_.messages : qtMessages_; }
 
   Setup setup_;

@@ -1,371 +1,305 @@
 #include "plant/ui/plant_writer.h"
 
-#include <QSqlDatabase>
-#include <QSqlError>
-#include <QSqlQuery>
-#include <QVariant>
-#include <QtGlobal>
+#include <atomic>
+#include <condition_variable>
 #include <cstdio>
 #include <mutex>
 #include <optional>
+#include <thread>
 #include <utility>
 
-#include "plant/plant_schema.h"
+#include "plant/ui/plant_server.h"
+#include "plant/ui/plant_spool.h"
+#include "plant/ui/plant_threads.h"
 
 namespace km8 {
 namespace {
 
-std::atomic<int> connectionSerial{0};
+using Steady = std::chrono::steady_clock;
+constexpr auto kSpoolRetry = std::chrono::seconds(1);
 
-// Qt's PostgreSQL driver warns when a prepared statement outlives its connection ("Unable
-// to free statement"), which every outage does; the outage has its own line already. The
-// filter passes every other message on to the handler it replaces.
-QtMessageHandler previousHandler = nullptr;
-void dropStatementWarnings(QtMsgType type, const QMessageLogContext& context,
-                           const QString& message) {
-  if (type == QtWarningMsg && message.startsWith(QLatin1String("Unable to free statement"))) {
-    return;
+std::atomic<int> sendersLeftRunning{0};
+
+// Gives up the oldest live rows of `pending` beyond `room` rows; how many it gave up.
+std::int64_t trimmed(std::vector<std::vector<PlantRow>>& pending, std::int64_t& rows,
+                     std::int64_t room) {
+  std::int64_t given = 0;
+  for (auto& submission : pending) {
+    if (rows <= room) break;
+    std::erase_if(submission, [&](const PlantRow& r) {
+      if (rows <= room || r.table != PlantTable::Live) return false;
+      --rows;
+      ++given;
+      return true;
+    });
   }
-  if (previousHandler != nullptr) {
-    previousHandler(type, context, message);
-  } else {
-    std::fprintf(stderr, "%s\n", message.toLocal8Bit().constData());
-  }
-}
-
-QString qs(std::string_view s) { return QString::fromUtf8(s.data(), static_cast<int>(s.size())); }
-
-// One line: the driver's reasons may run over several.
-std::string oneLine(const QSqlError& error) {
-  QString text = error.text().simplified();
-  if (text.isEmpty()) text = QStringLiteral("no answer from the server");
-  return text.toStdString();
-}
-
-QString quotedOption(const std::string& value) {
-  QString v = QString::fromStdString(value);
-  v.replace(QLatin1Char('\\'), QStringLiteral("\\\\"));
-  v.replace(QLatin1Char('\''), QStringLiteral("\\'"));
-  return QLatin1Char('\'') + v + QLatin1Char('\'');
-}
-
-QVariant degreeValue(const std::optional<float>& v) {
-  return v ? QVariant(static_cast<double>(*v)) : QVariant(QMetaType::fromType<double>());
+  return given;
 }
 
 }  // namespace
 
-// Lives on the writer thread only: the QSqlDatabase connections belong to it.
-class PlantWriter::Connections {
- public:
-  Connections(PlantWriter& owner)
-      : owner_(owner),
-        serial_(QString::number(connectionSerial.fetch_add(1))),
-        pgName_(QStringLiteral("km8-plant-") + serial_),
-        spoolName_(QStringLiteral("km8-plant-spool-") + serial_) {}
+struct PlantWriter::State {
+  explicit State(PlantWriterSetup s) : setup(std::move(s)) {}
+  const PlantWriterSetup setup;
 
-  ~Connections() {
-    liveInsert_.reset();
-    archiveInsert_.reset();
-    {
-      QSqlDatabase pg = QSqlDatabase::database(pgName_, false);
-      pg.close();
-      QSqlDatabase spool = QSqlDatabase::database(spoolName_, false);
-      spool.close();
-    }
-    QSqlDatabase::removeDatabase(pgName_);
-    QSqlDatabase::removeDatabase(spoolName_);
+  std::mutex mutex;
+  std::condition_variable spoolWake;
+  std::condition_variable sendWake;
+  std::condition_variable ended;  // spoolEnded or senderEnded
+  // Guarded by mutex:
+  std::vector<std::vector<PlantRow>> queue;  // handed over, not yet taken by the spool
+  bool stopping = false;
+  PlantFeedStatus status;
+  PlantOutageLog outages;
+  std::vector<PlantRow> batch;  // the spool's oldest rows, offered to the sending thread
+  std::int64_t batchLastId = -1;
+  std::int64_t sentUpTo = -1;  // rows the server has committed, for the spool to delete
+  std::int64_t socket = -1;    // of the sending thread's open connection
+  std::unique_ptr<PlantServerCancel> cancel;  // of that connection
+  bool spoolEnded = false;
+  bool senderEnded = false;
+  bool abandoned = false;
+
+  void log(const std::optional<std::string>& line) const {
+    if (line) setup.log(*line);
   }
-
-  void openSpool() {
-    QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), spoolName_);
-    db.setDatabaseName(QString::fromStdString(owner_.setup_.spoolPath));
-    if (!db.open() || !spoolSchema(db)) {
-      owner_.log("km8-station: plant database spool " + owner_.setup_.spoolPath +
-                 " cannot be used (" + oneLine(db.lastError()) +
-                 "); rows are kept in memory until the station ends");
-      db.close();
-      db.setDatabaseName(QStringLiteral(":memory:"));
-      db.open();
-      spoolSchema(db);
-    }
-    QSqlQuery q(db);
-    q.exec(QStringLiteral("SELECT kind, count(*) FROM spool GROUP BY kind"));
-    while (q.next()) {
-      (q.value(0).toInt() == 0 ? live_ : archive_) = q.value(1).toLongLong();
-    }
-    publishWaiting();
-  }
-
-  // Appends the rows to the spool in one transaction, making room as MakeSpoolRoom says.
-  void spoolRows(const std::vector<PlantRow>& rows) {
-    QSqlDatabase db = QSqlDatabase::database(spoolName_, false);
-    db.transaction();
-    QSqlQuery insert(db);
-    insert.prepare(QStringLiteral(
-        "INSERT INTO spool (kind, station, instrument, taken_at, t1, t2, t3, t4, t5, t6, t7, t8) "
-        "VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)"));
-    std::int64_t dropped = 0;
-    std::size_t i = 0;
-    while (i < rows.size()) {
-      std::size_t end = i;
-      while (end < rows.size() && rows[end].table == rows[i].table) ++end;
-      const SpoolRoom room = MakeSpoolRoom(owner_.setup_.spoolCapacity, live_, archive_,
-                                           static_cast<std::int64_t>(end - i));
-      if (room.dropOldestLive > 0) {
-        QSqlQuery drop(db);
-        drop.prepare(QStringLiteral(
-            "DELETE FROM spool WHERE id IN (SELECT id FROM spool WHERE kind = 0 ORDER BY id "
-            "LIMIT ?)"));
-        drop.addBindValue(static_cast<qlonglong>(room.dropOldestLive));
-        drop.exec();
-        live_ -= room.dropOldestLive;
-        dropped += room.dropOldestLive;
-      }
-      if (rows[i].table == PlantTable::Live) dropped += room.refuseIncoming;
-      for (std::size_t k = i + static_cast<std::size_t>(room.refuseIncoming); k < end; ++k) {
-        const PlantRow& r = rows[k];
-        insert.addBindValue(static_cast<int>(r.table));
-        insert.addBindValue(QString::fromStdString(r.station));
-        insert.addBindValue(r.instrument);
-        insert.addBindValue(static_cast<qlonglong>(r.takenAt));
-        for (const auto& d : r.degrees) insert.addBindValue(degreeValue(d));
-        insert.exec();
-        (r.table == PlantTable::Live ? live_ : archive_) += 1;
-      }
-      i = end;
-    }
-    db.commit();
-    if (dropped > 0) {
-      std::optional<std::string> line;
-      {
-        std::lock_guard lock(owner_.mutex_);
-        line = owner_.outages_.dropped(owner_.status_, dropped);
-      }
-      if (line) owner_.log(*line);
-    }
-    publishWaiting();
-  }
-
-  std::int64_t waiting() const { return live_ + archive_; }
-
-  // One batch of the oldest rows to the server. False on a failure (now an outage).
-  bool sendBatch() {
-    if (!QSqlDatabase::database(pgName_, false).isOpen() && !connect()) return false;
-    QSqlDatabase pg = QSqlDatabase::database(pgName_, false);
-    QSqlDatabase spool = QSqlDatabase::database(spoolName_, false);
-    QSqlQuery select(spool);
-    select.setForwardOnly(true);
-    select.prepare(QStringLiteral(
-        "SELECT id, kind, station, instrument, taken_at, t1, t2, t3, t4, t5, t6, t7, t8 "
-        "FROM spool ORDER BY id LIMIT ?"));
-    select.addBindValue(owner_.setup_.batchRows);
-    select.exec();
-
-    if (!pg.transaction()) return failed(pg.lastError());
-    // Prepared once a connection.
-    if (!liveInsert_) {
-      liveInsert_.emplace(pg);
-      archiveInsert_.emplace(pg);
-      if (!liveInsert_->prepare(qs(PlantInsertStatement(PlantTable::Live))) ||
-          !archiveInsert_->prepare(qs(PlantInsertStatement(PlantTable::Archive)))) {
-        const QSqlError error = liveInsert_->lastError();
-        pg.rollback();
-        return failed(error);
-      }
-    }
-    QSqlQuery& live = *liveInsert_;
-    QSqlQuery& archive = *archiveInsert_;
-    qlonglong lastId = -1;
-    std::int64_t sentLive = 0;
-    std::int64_t sentArchive = 0;
-    while (select.next()) {
-      lastId = select.value(0).toLongLong();
-      const bool isLive = select.value(1).toInt() == 0;
-      QSqlQuery& q = isLive ? live : archive;
-      for (int c = 2; c <= 12; ++c) q.addBindValue(select.value(c));
-      if (!q.exec()) {
-        const QSqlError error = q.lastError();
-        pg.rollback();
-        return failed(error);
-      }
-      ++(isLive ? sentLive : sentArchive);
-    }
-    select.finish();
-    if (!pg.commit()) return failed(pg.lastError());
-    if (lastId >= 0) {
-      QSqlQuery done(spool);
-      done.prepare(QStringLiteral("DELETE FROM spool WHERE id <= ?"));
-      done.addBindValue(lastId);
-      done.exec();
-      live_ -= sentLive;
-      archive_ -= sentArchive;
-    }
-    std::optional<std::string> line;
-    {
-      std::lock_guard lock(owner_.mutex_);
-      owner_.status_.rowsWaiting = waiting();
-      owner_.status_.rowsSent += sentLive + sentArchive;
-      line = owner_.outages_.succeeded(owner_.status_);
-    }
-    if (line) owner_.log(*line);
-    return true;
-  }
-
- private:
-  static bool spoolSchema(QSqlDatabase& db) {
-    QSqlQuery q(db);
-    q.exec(QStringLiteral("PRAGMA journal_mode=WAL"));
-    q.exec(QStringLiteral("PRAGMA synchronous=NORMAL"));
-    return q.exec(QStringLiteral(
-        "CREATE TABLE IF NOT EXISTS spool (id INTEGER PRIMARY KEY AUTOINCREMENT, kind INTEGER "
-        "NOT NULL, station TEXT NOT NULL, instrument INTEGER NOT NULL, taken_at INTEGER NOT "
-        "NULL, t1 REAL, t2 REAL, t3 REAL, t4 REAL, t5 REAL, t6 REAL, t7 REAL, t8 REAL)"));
-  }
-
-  bool connect() {
-    QSqlDatabase pg = QSqlDatabase::contains(pgName_)
-                          ? QSqlDatabase::database(pgName_, false)
-                          : QSqlDatabase::addDatabase(QStringLiteral("QPSQL"), pgName_);
-    QStringList options;
-    bool timeoutGiven = false;
-    for (const auto& [key, value] : owner_.setup_.connection) {
-      if (key == "host") {
-        pg.setHostName(QString::fromStdString(value));
-      } else if (key == "dbname") {
-        pg.setDatabaseName(QString::fromStdString(value));
-      } else if (key == "user") {
-        pg.setUserName(QString::fromStdString(value));
-      } else {
-        if (key == "connect_timeout") timeoutGiven = true;
-        options << QString::fromStdString(key) + QLatin1Char('=') + quotedOption(value);
-      }
-    }
-    // An unreachable host must not hold the writer for ever.
-    if (!timeoutGiven) options << QStringLiteral("connect_timeout=10");
-    pg.setConnectOptions(options.join(QLatin1Char(' ')));
-    if (!pg.open()) return failed(pg.lastError());
-    for (std::string_view statement : PlantSchemaStatements()) {
-      if (statement == PlantSchemaStatements().front() && !pg.transaction()) {
-        return failed(pg.lastError());
-      }
-      QSqlQuery q(pg);
-      if (!q.exec(qs(statement))) {
-        const QSqlError error = q.lastError();
-        pg.rollback();
-        return failed(error);
-      }
-    }
-    if (!pg.commit()) return failed(pg.lastError());
-    return true;
-  }
-
-  bool failed(const QSqlError& error) {
-    liveInsert_.reset();
-    archiveInsert_.reset();
-    {
-      QSqlDatabase pg = QSqlDatabase::database(pgName_, false);
-      pg.close();
-    }
-    std::optional<std::string> line;
-    {
-      std::lock_guard lock(owner_.mutex_);
-      owner_.status_.rowsWaiting = waiting();
-      line = owner_.outages_.failed(owner_.status_, oneLine(error));
-    }
-    if (line) owner_.log(*line);
-    return false;
-  }
-
-  void publishWaiting() {
-    std::lock_guard lock(owner_.mutex_);
-    owner_.status_.rowsWaiting = waiting();
-  }
-
-  PlantWriter& owner_;
-  QString serial_;
-  QString pgName_;
-  QString spoolName_;
-  std::int64_t live_ = 0;
-  std::int64_t archive_ = 0;
-  std::optional<QSqlQuery> liveInsert_;  // on the open connection
-  std::optional<QSqlQuery> archiveInsert_;
 };
 
-PlantWriter::PlantWriter(PlantWriterSetup setup) : setup_(std::move(setup)) {
-  if (!setup_.log) {
-    setup_.log = [](const std::string& line) { std::fprintf(stderr, "%s\n", line.c_str()); };
+PlantWriter::PlantWriter(PlantWriterSetup setup) {
+  if (!setup.log) {
+    setup.log = [](const std::string& line) { std::fprintf(stderr, "%s\n", line.c_str()); };
   }
+  state_ = std::make_shared<State>(std::move(setup));
 }
 
 PlantWriter::~PlantWriter() { stop(); }
 
+int PlantWriter::sendersLeft() { return sendersLeftRunning.load(); }
+
 void PlantWriter::start() {
-  if (thread_.joinable()) return;
-  static std::once_flag filterInstalled;
-  std::call_once(filterInstalled,
-                 [] { previousHandler = qInstallMessageHandler(dropStatementWarnings); });
-  thread_ = std::thread([this] { run(); });
+  if (started_) return;
+  started_ = true;
+  RunOnParkedThread([this, state = state_] {
+    spool();
+    std::lock_guard lock(state->mutex);  // the last use of this writer, which stop() awaits
+    state->spoolEnded = true;
+    state->ended.notify_all();
+  });
+  RunOnParkedThread([state = state_] { send(state); });
 }
 
-void PlantWriter::stop() {
+bool PlantWriter::stop() {
+  State& s = *state_;
   {
-    std::lock_guard lock(mutex_);
-    stopping_ = true;
+    std::lock_guard lock(s.mutex);
+    s.stopping = true;
+    // Both: a stalled server hears the cancel, a silent one cannot; wine's select() does not
+    // hear the shutdown. The cancel makes a connection of its own, so it runs on a thread of
+    // its own, which ends by itself.
+    ShutDownSocket(s.socket);
+    if (s.cancel) std::thread([cancel = std::move(s.cancel)] { cancel->cancel(); }).detach();
   }
-  wake_.notify_all();
-  if (thread_.joinable()) thread_.join();
+  s.spoolWake.notify_all();
+  s.sendWake.notify_all();
+  if (!started_) return true;
+  std::unique_lock lock(s.mutex);
+  // The spooling thread only waits on the disk.
+  s.ended.wait(lock, [&] { return s.spoolEnded; });
+  if (!s.abandoned && !s.ended.wait_for(lock, s.setup.stopWait, [&] { return s.senderEnded; })) {
+    s.abandoned = true;
+    ++sendersLeftRunning;
+  }
+  return s.senderEnded;
 }
 
 void PlantWriter::submit(std::vector<PlantRow> rows) {
+  if (rows.empty()) return;
+  State& s = *state_;
   {
-    std::lock_guard lock(mutex_);
-    if (queue_.empty()) {
-      queue_ = std::move(rows);
-    } else {
-      queue_.insert(queue_.end(), std::make_move_iterator(rows.begin()),
-                    std::make_move_iterator(rows.end()));
-    }
+    std::lock_guard lock(s.mutex);
+    s.queue.push_back(std::move(rows));
   }
-  wake_.notify_all();
+  s.spoolWake.notify_one();
 }
 
 PlantFeedStatus PlantWriter::status() const {
-  std::lock_guard lock(mutex_);
-  return status_;
+  std::lock_guard lock(state_->mutex);
+  return state_->status;
 }
 
-void PlantWriter::log(const std::string& line) { setup_.log(line); }
-
-void PlantWriter::run() {
-  Connections c(*this);
-  c.openSpool();
-  using Clock = std::chrono::steady_clock;
-  Clock::time_point nextAttempt = Clock::now();
-  bool retrying = false;   // the last attempt failed: the next one waits for nextAttempt
-  bool connectNow = true;  // the first attempt is made at once, rows or not
+// Each round commits what was handed over and deletes what the server has committed,
+// then offers the oldest rows to the sending thread. A spool that cannot be written
+// keeps its rows in memory and is tried again a second later.
+void PlantWriter::spool() {
+  State& s = *state_;
+  PlantSpool spool(s.setup.log);
+  spool.open(s.setup.spoolPath, s.setup.formerSpoolPath, s.setup.station);
+  std::vector<std::vector<PlantRow>> pending;
+  std::int64_t pendingRows = 0;
+  std::int64_t toRemove = -1;  // rows up to this id, committed on the server
+  bool offered = false;
+  bool failing = false;  // the spool: tried again at retryAt
+  Steady::time_point retryAt;
   while (true) {
-    std::vector<PlantRow> incoming;
     bool stopping = false;
     {
-      std::unique_lock lock(mutex_);
-      auto ready = [&] { return stopping_ || !queue_.empty(); };
-      if (retrying) {
-        wake_.wait_until(lock, nextAttempt, ready);
-      } else if (c.waiting() == 0 && !connectNow) {
-        wake_.wait(lock, ready);
+      std::unique_lock lock(s.mutex);
+      auto ready = [&] {
+        return s.stopping || !s.queue.empty() || s.sentUpTo >= 0 ||
+               (!offered && !failing && spool.waiting() > 0);
+      };
+      if (failing) {
+        s.spoolWake.wait_until(lock, retryAt, ready);
+      } else {
+        s.spoolWake.wait(lock, ready);
       }
-      incoming.swap(queue_);
-      stopping = stopping_;
+      for (auto& rows : s.queue) {
+        pendingRows += static_cast<std::int64_t>(rows.size());
+        pending.push_back(std::move(rows));
+      }
+      s.queue.clear();
+      if (s.sentUpTo >= 0) toRemove = std::exchange(s.sentUpTo, -1);
+      stopping = s.stopping;
     }
-    if (!incoming.empty()) c.spoolRows(incoming);
+    std::int64_t dropped = 0;
+    std::string error;
+    if (!failing || Steady::now() >= retryAt || stopping) {
+      bool written = true;
+      if (toRemove >= 0) {
+        written = spool.remove(toRemove, error);
+        if (written) {
+          toRemove = -1;
+          offered = false;
+        }
+      }
+      if (written && !pending.empty()) {
+        written = spool.append(pending, s.setup.spoolCapacity, dropped, error);
+        if (written) {
+          pending.clear();
+          pendingRows = 0;
+        }
+      }
+      if (written && !offered && !stopping && spool.waiting() > 0) {
+        std::int64_t lastId = -1;
+        std::vector<PlantRow> batch = spool.oldest(s.setup.batchRows, lastId);
+        if (batch.empty() && spool.waiting() > 0) {
+          written = false;
+          error = "its rows cannot be read";
+        } else if (!batch.empty()) {
+          std::lock_guard lock(s.mutex);
+          s.batch = std::move(batch);
+          s.batchLastId = lastId;
+          offered = true;
+          s.sendWake.notify_one();
+        }
+      }
+      failing = !written;
+      retryAt = Steady::now() + kSpoolRetry;
+    }
+    // Held in memory, the rows may not outgrow the spool either.
+    dropped += trimmed(pending, pendingRows, s.setup.spoolCapacity);
+    std::optional<std::string> droppedLine, spoolLine;
+    {
+      std::lock_guard lock(s.mutex);
+      s.status.rowsWaiting = spool.waiting();
+      droppedLine = s.outages.dropped(s.status, dropped);
+      spoolLine = failing ? s.outages.spoolFailed(
+                                s.status, error.empty() ? s.status.spoolError : error, pendingRows)
+                          : s.outages.spoolWritten(s.status);
+    }
+    s.log(droppedLine);
+    s.log(spoolLine);
     if (stopping) break;
-    if (retrying && Clock::now() < nextAttempt) continue;
-    if (c.waiting() == 0 && !retrying && !connectNow) continue;
-    connectNow = false;
-    retrying = !c.sendBatch();
-    if (retrying) nextAttempt = Clock::now() + setup_.retryAfter;
   }
+  if (pendingRows > 0) {
+    s.setup.log("km8-station: plant database: " + std::to_string(pendingRows) +
+                " rows could not be put in the spool before the station ended");
+  }
+}
+
+// Connects at once, then sends each batch the spool offers; after a failure or a
+// refusal it keeps the batch and tries again after retryAfter.
+void PlantWriter::send(std::shared_ptr<State> state) {
+  State& s = *state;
+  {
+    PlantServer server(BoundedConnection(s.setup.connection));
+    std::vector<PlantRow> batch;
+    std::int64_t lastId = -1;
+    bool retrying = false;  // tried again at retryAt
+    Steady::time_point retryAt;
+    bool connectNow = true;  // the first attempt is made at once, rows or not
+    while (true) {
+      {
+        std::unique_lock lock(s.mutex);
+        auto ready = [&] { return s.stopping || (batch.empty() && !s.batch.empty()); };
+        if (retrying) {
+          s.sendWake.wait_until(lock, retryAt, ready);
+        } else if (!connectNow && batch.empty()) {
+          s.sendWake.wait(lock, ready);
+        }
+        if (s.stopping) break;
+        if (batch.empty() && !s.batch.empty()) {
+          batch = std::exchange(s.batch, {});
+          lastId = s.batchLastId;
+        }
+      }
+      if (retrying && Steady::now() < retryAt) continue;
+      connectNow = false;
+
+      std::string error;
+      PlantServer::Series refused;
+      auto outcome = PlantServer::Outcome::Sent;
+      if (!server.isOpen()) {
+        if (server.connect(error)) {
+          std::lock_guard lock(s.mutex);
+          s.socket = server.socket();
+          s.cancel = server.canceller();
+          if (s.stopping) continue;  // ends at the top
+        } else {
+          outcome = PlantServer::Outcome::Failed;
+        }
+      }
+      if (outcome == PlantServer::Outcome::Sent && !batch.empty()) {
+        outcome = server.send(batch, error, refused);
+      }
+      std::optional<std::string> line;
+      bool stopping = false;
+      {
+        std::lock_guard lock(s.mutex);
+        stopping = s.stopping;
+        switch (outcome) {
+          case PlantServer::Outcome::Sent:
+            if (!batch.empty()) {
+              s.sentUpTo = lastId;
+              s.status.rowsSent += static_cast<std::int64_t>(batch.size());
+              s.spoolWake.notify_one();
+            }
+            line = s.outages.succeeded(s.status);
+            batch.clear();
+            break;
+          case PlantServer::Outcome::Failed:
+            s.socket = -1;  // before the connection closes, so that stop() never shuts another
+            s.cancel.reset();
+            line = s.outages.failed(s.status, error);
+            break;
+          case PlantServer::Outcome::Refused:
+            line = s.outages.refused(s.status, refused.station, refused.instrument);
+            break;
+        }
+      }
+      if (outcome == PlantServer::Outcome::Failed) server.close();
+      retrying = outcome != PlantServer::Outcome::Sent;
+      retryAt = Steady::now() + s.setup.retryAfter;
+      if (!stopping) s.log(line);  // after stop() nobody may be listening
+    }
+    std::lock_guard lock(s.mutex);
+    s.socket = -1;
+    s.cancel.reset();
+  }
+  std::lock_guard lock(s.mutex);
+  s.senderEnded = true;
+  if (s.abandoned) --sendersLeftRunning;
+  s.ended.notify_all();
 }
 
 }  // namespace km8

@@ -1,18 +1,15 @@
-// The plant database's writer: a thread of its own with its own connections, one to the
-// PostgreSQL server (Qt's QPSQL driver) and one to the local spool (SQLite). Every row
-// submitted goes into the spool first and leaves it only once the server has committed
-// it; rows are sent oldest first, also after a restart. The user-interface thread only
-// appends to an in-memory queue and never waits on the network or the disk.
+// The plant database's writer: two threads of its own. The spooling thread commits every
+// row handed over to the spool (PlantSpool) as it comes and never waits on the network;
+// the sending thread takes the oldest rows from the spool, commits them on the server
+// (PlantServer) and hands them back to be deleted, also after a restart. The user-interface
+// thread only appends to an in-memory queue and never waits on the network or the disk.
 #pragma once
 
-#include <atomic>
 #include <chrono>
-#include <condition_variable>
 #include <cstdint>
 #include <functional>
-#include <mutex>
+#include <memory>
 #include <string>
-#include <thread>
 #include <vector>
 
 #include "plant/plant_connection.h"
@@ -22,13 +19,20 @@
 namespace km8 {
 
 struct PlantWriterSetup {
-  ConnectionParameters connection;  // from UsableConnection(): no password
-  std::string spoolPath;            // the SQLite file; created when missing
+  ConnectionParameters connection = {};  // from UsableConnection(): no password
+  std::string spoolPath = {};            // the SQLite file; created when missing
   std::int64_t spoolCapacity = kSpoolCapacityRows;
   std::chrono::milliseconds retryAfter{5000};  // after a failed connection or send
-  int batchRows = 2000;                        // rows per transaction at most
-  // Each outage line (start, end, spool full); standard error by default.
-  std::function<void(const std::string& line)> log;
+  int batchRows = 2000;                        // rows per transaction, unless a reading is longer
+  // Each line (outage, refusal, spool full or failing); standard error by default.
+  std::function<void(const std::string& line)> log = {};
+  // Whose rows left in other spools (numbered ones beside spoolPath, and formerSpoolPath,
+  // the one spool that stations sharing a settings folder used before) are taken over.
+  std::string station = {};
+  std::string formerSpoolPath = {};
+  // How long stop() waits for a sending thread still in a server call that neither closing
+  // its socket nor the server's cancel ends (a connection being made to a silent server).
+  std::chrono::milliseconds stopWait{3000};
 };
 
 class PlantWriter final : public PlantRowQueue {
@@ -39,26 +43,26 @@ class PlantWriter final : public PlantRowQueue {
   PlantWriter& operator=(const PlantWriter&) = delete;
 
   void start();
-  // Puts what is still queued into the spool and ends the thread. A send under way is
-  // finished first (bounded by the server's answer or libpq's connect_timeout).
-  void stop();
+  // Commits what is still queued to the spool and ends both threads' work; a server call
+  // under way is cut short (its socket shut, the server asked to cancel it), and what it
+  // was sending stays in the spool. False when the sending thread was still in a call
+  // after stopWait: it is left to end by itself, and the process should end without
+  // waiting for it. The threads themselves wait for other work (RunOnParkedThread).
+  bool stop();
 
   void submit(std::vector<PlantRow> rows) override;
   PlantFeedStatus status() const;
 
- private:
-  class Connections;
-  void run();
-  void log(const std::string& line);
+  // Sending threads that stop() left running, in this process.
+  static int sendersLeft();
 
-  PlantWriterSetup setup_;
-  mutable std::mutex mutex_;
-  std::condition_variable wake_;
-  std::vector<PlantRow> queue_;  // guarded by mutex_
-  bool stopping_ = false;        // guarded by mutex_
-  PlantFeedStatus status_;       // guarded by mutex_
-  PlantOutageLog outages_;       // guarded by mutex_
-  std::thread thread_;
+ private:
+  struct State;
+  void spool();
+  static void send(std::shared_ptr<State> state);
+
+  std::shared_ptr<State> state_;  // shared with the sending thread, which may outlive this
+  bool started_ = false;
 };
 
 }  // namespace km8
