@@ -66,6 +66,10 @@ skipped() { # WHAT FOLDER HOW
 --- Only the core and its tests are built and run below.
 EOF
 }
+if [[ -f "$qt/.km8-complete" && ! -f "$libpq/.km8-complete" ]]; then
+  # About four minutes, once: where Qt is there, libpq is not worth skipping the station for.
+  scripts/build-libpq-windows.sh >/dev/null || true
+fi
 if [[ ! -f "$qt/.km8-complete" ]]; then
   skipped "Qt for Windows" "$qt" "scripts/build-qt-windows.sh   (about half an hour on two cores)"
 elif [[ ! -f "$libpq/.km8-complete" ]]; then
