@@ -45,28 +45,10 @@ fi
 sudo=""
 [[ $(id -u) -eq 0 ]] || sudo="sudo"
 
-timings=()
-stage_name=""
-stage_start=$SECONDS
-stage() {
-  finish_stage
-  stage_name=$1
-  stage_start=$SECONDS
-  printf -- '--- %s (%s)\n' "$1" "$(date +%T)" >&2
-}
-finish_stage() {
-  if [[ -n "$stage_name" ]]; then
-    timings+=("$(printf '%-12s %5ds' "$stage_name" $((SECONDS - stage_start)))")
-  fi
-  stage_name=""
-}
+source "$root/scripts/build-stages.sh"
 report() {
   local status=$?
-  finish_stage
-  if ((${#timings[@]})); then
-    printf -- '--- libpq for Windows stage timings\n' >&2
-    printf '  %s\n' "${timings[@]}" >&2
-  fi
+  print_timings "libpq for Windows"
   ((status == 0)) || printf -- '--- failed; the work folder %s is kept\n' "$work" >&2
   exit "$status"
 }
@@ -83,14 +65,16 @@ for p in "${packages[@]}"; do
   status=$(dpkg-query -W -f='${Status}' "$p" 2>/dev/null || true)
   [[ "$status" == "install ok installed" ]] || missing+=("$p")
 done
-if ((${#missing[@]})) || [[ -z "$(apt-cache showsrc postgresql-15 2>/dev/null | head -1)" ]]; then
+add_deb_src "$sudo"
+if ((deb_src_changed)) || ((${#missing[@]})) ||
+  [[ -z "$(apt-cache showsrc postgresql-15 2>/dev/null | head -1)" ]]; then
   $sudo apt-get update
 fi
 if ((${#missing[@]})); then
   DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y --no-install-recommends "${missing[@]}"
 fi
 if [[ -z "$(apt-cache showsrc postgresql-15 2>/dev/null | head -1)" ]]; then
-  echo "build-libpq-windows: no deb-src entries (scripts/build-qt-windows.sh adds them)" >&2
+  echo "build-libpq-windows: the archive offers no source of postgresql-15" >&2
   exit 1
 fi
 

@@ -20,31 +20,15 @@ export WINEPREFIX="$PWD/$build/wineprefix"
 export WINEDEBUG=-all
 export WINEDLLOVERRIDES="mscoree,mshtml="
 
-timings=()
-stage_name=""
-stage_start=$SECONDS
-stage() {
-  finish_stage
-  stage_name=$1
-  stage_start=$SECONDS
-  printf -- '--- %s\n' "$1"
-}
-finish_stage() {
-  if [[ -n "$stage_name" ]]; then
-    timings+=("$(printf '%-16s %4ds' "$stage_name" $((SECONDS - stage_start)))")
-  fi
-  stage_name=""
-}
+source scripts/build-stages.sh
 
 helpers=()
 cleanup() {
   local status=$?
-  finish_stage
   for pid in "${helpers[@]}"; do kill "$pid" 2>/dev/null || true; done
   for pid in "${helpers[@]}"; do wait "$pid" 2>/dev/null || true; done
   if [[ -d "$WINEPREFIX" ]]; then wineserver -k >/dev/null 2>&1 || true; fi
-  printf -- '--- Windows stage timings\n'
-  printf '  %s\n' "${timings[@]}"
+  print_timings "Windows"
   exit "$status"
 }
 trap cleanup EXIT
@@ -179,5 +163,5 @@ if [[ $ui == ON ]]; then
   wineserver -k >/dev/null 2>&1 || true
   scripts/windows-msi-test.sh "dist/km8-$version-x64.msi" "$build"/dist-newer/km8-*-x64.msi "$host"
 else
-  timings+=("$(printf '%-16s %s' "Qt parts" "SKIPPED ($(cat "$build/QT-SKIPPED"))")")
+  timings+=("$(printf '%-18s %s' "Qt parts" "SKIPPED ($(cat "$build/QT-SKIPPED"))")")
 fi
