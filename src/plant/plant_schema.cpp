@@ -9,9 +9,8 @@ namespace {
   "station text NOT NULL, instrument smallint NOT NULL, taken_at timestamptz NOT NULL, "
 #define KM8_PLANT_DEGREES "t1 real, t2 real, t3 real, t4 real, t5 real, t6 real, t7 real, t8 real, "
 
-constexpr std::array<std::string_view, 6> kStatements = {
-    "SELECT pg_advisory_xact_lock(4281048)",
-    "SET LOCAL client_min_messages TO warning",  // no notice for what is already there
+constexpr std::array<std::string_view, 5> kStatements = {
+    kPlantSchemaLock,
     "CREATE TABLE IF NOT EXISTS km8_schema (version integer NOT NULL)",
     "CREATE TABLE IF NOT EXISTS km8_reading (" KM8_PLANT_VALUES KM8_PLANT_DEGREES
     "PRIMARY KEY (station, instrument, taken_at))",
@@ -29,15 +28,22 @@ constexpr std::array<std::string_view, 4> kFromVersion1 = {
     "UPDATE km8_schema SET version = 2",
 };
 
-#define KM8_PLANT_AT "timestamptz 'epoch' + ?::bigint * interval '1 microsecond'"
+#define KM8_PLANT_AT "timestamptz 'epoch' + at * interval '1 microsecond'"
+#define KM8_PLANT_ARRAYS "$4::real[], $5::real[], $6::real[], $7::real[], $8::real[], $9::real[], "
 
 constexpr std::string_view kLiveInsert =
     "INSERT INTO km8_reading (station, instrument, taken_at, t1, t2, t3, t4, t5, t6, t7, t8) "
-    "VALUES (?, ?, " KM8_PLANT_AT ", ?, ?, ?, ?, ?, ?, ?, ?) ON CONFLICT DO NOTHING";
+    "SELECT s, i, " KM8_PLANT_AT
+    ", d1, d2, d3, d4, d5, d6, d7, d8 FROM unnest($1::text[], $2::smallint[], $3::bigint[], "
+    KM8_PLANT_ARRAYS "$10::real[], $11::real[]) AS r (s, i, at, d1, d2, d3, d4, d5, d6, d7, d8) "
+    "ON CONFLICT DO NOTHING";
 
 constexpr std::string_view kArchiveInsert =
     "INSERT INTO km8_archive (station, instrument, taken_at, n, t1, t2, t3, t4, t5, t6, t7, t8) "
-    "VALUES (?, ?, " KM8_PLANT_AT ", ?, ?, ?, ?, ?, ?, ?, ?, ?) ON CONFLICT DO NOTHING";
+    "SELECT s, i, " KM8_PLANT_AT
+    ", n, d1, d2, d3, d4, d5, d6, d7, d8 FROM unnest($1::text[], $2::smallint[], $3::bigint[], "
+    "$12::smallint[], " KM8_PLANT_ARRAYS "$10::real[], $11::real[]) AS r (s, i, at, n, d1, d2, d3, "
+    "d4, d5, d6, d7, d8) ON CONFLICT DO NOTHING";
 
 }  // namespace
 

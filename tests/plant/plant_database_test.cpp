@@ -9,7 +9,7 @@
 #include <set>
 #include <thread>
 
-#include "plant/plant_connection.h"
+#include "plant/ui/plant_connection.h"
 #include "plant/plant_fixture.h"
 #include "plant/ui/plant_sql_connections.h"
 

@@ -11,7 +11,7 @@
 #include <cctype>
 #include <cstdlib>
 
-#include "plant/plant_connection.h"
+#include "plant/ui/plant_connection.h"
 #include "plant/ui/plant_sql_connections.h"
 #include "plant/ui/plant_threads.h"
 
