@@ -11,8 +11,8 @@
 namespace km8 {
 
 // 2: archive rows keyed by an ordinal as well, for records of one reading that share
-// their stamp.
-inline constexpr int kPlantSchemaVersion = 2;
+// their stamp. 3: km8_latest (every series' newest row) and an index on the time.
+inline constexpr int kPlantSchemaVersion = 3;
 
 // One row: whether each of the station's tables is there (km8_schema, km8_reading,
 // km8_archive), as booleans. Nothing else is asked for or made when they all are, so
@@ -21,14 +21,15 @@ inline constexpr std::string_view kPlantTablesQuery =
     "SELECT to_regclass('km8_schema') IS NOT NULL, to_regclass('km8_reading') IS NOT NULL, "
     "to_regclass('km8_archive') IS NOT NULL";
 
-// Makes what is missing, in one transaction: an advisory lock so that stations starting
-// together do not race, the tables as this version has them, the version row.
-std::span<const std::string_view> PlantSchemaStatements();
+// Makes what is missing, as one string of statements for one transaction: the tables,
+// indexes and trigger of this version, and the version row (sql/km8-plant-tables.sql).
+std::string_view PlantTablesStatements();
 
 // The version the database says it has: one integer column (NULL without a row).
 inline constexpr std::string_view kPlantSchemaVersionQuery = "SELECT max(version) FROM km8_schema";
 
-// Taken before an upgrade, in its transaction, after which the version is read again.
+// Taken before an upgrade, in its transaction, after which the version is read again;
+// the tables' file takes the same one.
 inline constexpr std::string_view kPlantSchemaLock = "SELECT pg_advisory_xact_lock(4281048)";
 
 // What takes a database of `version` to version + 1, in place, rows kept; empty for a

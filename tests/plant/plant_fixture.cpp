@@ -102,6 +102,17 @@ std::vector<std::vector<QString>> Rows(const std::string& conninfo, const QStrin
   return out;
 }
 
+std::string SqlError(const std::string& conninfo, const QString& sql) {
+  std::string error;
+  QSqlDatabase db = openProbe(conninfo, QStringLiteral("probe"));
+  {
+    QSqlQuery q(db);
+    if (!q.exec(sql)) error = q.lastError().databaseText().toStdString();
+  }
+  RemoveSqlConnection(db);
+  return error;
+}
+
 bool Eventually(const std::function<bool()>& done, std::chrono::milliseconds limit) {
   const auto end = std::chrono::steady_clock::now() + limit;
   while (std::chrono::steady_clock::now() < end) {

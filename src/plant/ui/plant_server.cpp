@@ -131,7 +131,8 @@ bool PlantServer::connect(std::string& error) {
     return false;
   }
   // The notices of what is there already (CREATE ... IF NOT EXISTS) say nothing new.
-  PQsetNoticeProcessor(conn_, [](void*, const char*) {}, nullptr);
+  PQsetNoticeProcessor(
+      conn_, [](void*, const char*) {}, nullptr);
   return true;
 }
 
@@ -148,9 +149,7 @@ bool PlantServer::checkTables(std::string& error) {
   bool all = true;
   for (int c = 0; c < 3; ++c) all = all && std::strcmp(PQgetvalue(there->get(), 0, c), "t") == 0;
   if (!all) {
-    std::string statements;
-    for (std::string_view s : PlantSchemaStatements()) statements.append(s).append(";");
-    if (!exec(conn_, statements, error)) {  // one implicit transaction
+    if (!exec(conn_, PlantTablesStatements(), error)) {  // one implicit transaction
       error = "its tables are missing and cannot be made: " + error;
       return false;
     }
@@ -212,7 +211,8 @@ PlantServer::Outcome PlantServer::send(std::span<const PlantRow> rows, std::stri
   for (const PlantRow& r : rows) {
     if (series_.contains({r.station, r.instrument})) continue;
     const std::string instrument = std::to_string(r.instrument);
-    const auto mine = execPrepared(conn_, kSeriesLock, {r.station.c_str(), instrument.c_str()}, error);
+    const auto mine =
+        execPrepared(conn_, kSeriesLock, {r.station.c_str(), instrument.c_str()}, error);
     if (!mine) return Outcome::Failed;
     if (std::strcmp(PQgetvalue(mine->get(), 0, 0), "t") != 0) {
       refused = {r.station, r.instrument};
