@@ -54,21 +54,41 @@ std::string conninfo(const std::string& db) {
   return s;
 }
 
+// A connection of the server's superuser to `db`, under the connection name `name`.
+QSqlDatabase superuser(const char* name, const std::string& db) {
+  QSqlDatabase c = km8::AddSqlConnection("QPSQL", name);
+  c.setHostName(QString::fromStdString(environment("KM8_TEST_PGHOST")));
+  if (!environment("KM8_TEST_PGPORT").empty()) c.setPort(std::stoi(environment("KM8_TEST_PGPORT")));
+  c.setUserName(QString::fromStdString(environment("KM8_TEST_PGUSER")));
+  c.setDatabaseName(QString::fromStdString(db));
+  c.open();
+  return c;
+}
+
 void freshDatabase(const std::string& db) {
-  QSqlDatabase admin = km8::AddSqlConnection("QPSQL", "admin");
-  admin.setHostName(QString::fromStdString(environment("KM8_TEST_PGHOST")));
-  if (!environment("KM8_TEST_PGPORT").empty()) {
-    admin.setPort(std::stoi(environment("KM8_TEST_PGPORT")));
-  }
-  admin.setUserName(QString::fromStdString(environment("KM8_TEST_PGUSER")));
-  admin.setDatabaseName("postgres");
-  admin.open();
+  QSqlDatabase admin = superuser("admin", "postgres");
   {
     QSqlQuery q(admin);
     q.exec(QString::fromStdString("DROP DATABASE IF EXISTS " + db));
     q.exec(QString::fromStdString("CREATE DATABASE " + db));
   }
   km8::RemoveSqlConnection(admin);
+}
+
+// The server must hold every row: a figure never stands for rows lost, or counted as sent
+// before they were.
+void checkStored(const std::string& db, std::int64_t expected) {
+  QSqlDatabase c = superuser("count", db);
+  std::int64_t stored = -1;
+  {
+    QSqlQuery q(c);
+    if (q.exec("SELECT count(*) FROM km8_reading") && q.next()) stored = q.value(0).toLongLong();
+  }
+  km8::RemoveSqlConnection(c);
+  if (stored != expected) {
+    std::printf("  the server holds %lld rows, not %lld\n", static_cast<long long>(stored),
+                static_cast<long long>(expected));
+  }
 }
 
 // The spools of the stations: on the disk the settings are on, not a memory file system.
@@ -199,9 +219,11 @@ void drain(std::int64_t rows) {
   while (writer.status().rowsSent < rows) std::this_thread::sleep_for(5ms);
   const double seconds = std::chrono::duration<double>(Clock::now() - t0).count();
   const double cpu = processCpuSeconds() - cpu0;
-  std::printf("drain: 1 station's spool of %lld rows sent in %.1f s: %.0f rows/s, writer CPU %.1f "
-              "us/row\n",
-              static_cast<long long>(rows), seconds, rows / seconds, cpu / rows * 1e6);
+  std::printf(
+      "drain: 1 station's spool of %lld rows sent in %.1f s: %.0f rows/s, writer CPU %.1f "
+      "us/row\n",
+      static_cast<long long>(rows), seconds, rows / seconds, cpu / rows * 1e6);
+  checkStored(db, rows);
 }
 
 // Every station gets `rows` rows at once; the time until the server has them all.
@@ -223,6 +245,7 @@ void backlog(int n, int rows) {
   const double total = double(n) * rows;
   std::printf("backlog: %d stations x %d rows: %.0f rows/s sustained, writer CPU %.1f us/row\n", n,
               rows, total / seconds, cpu / total * 1e6);
+  checkStored(db, static_cast<std::int64_t>(total));
 }
 
 // Each station sends one row a second for `seconds`. It keeps up when its backlog does
@@ -256,6 +279,7 @@ bool realTime(int n, int seconds) {
     drained = true;
     for (auto& s : stations) drained = drained && s.writer->status().rowsWaiting == 0;
   }
+  if (drained) checkStored(db, std::int64_t{n} * (seconds + 1));
   constexpr std::int64_t kMostWaiting = 5;
   const bool keepsUp = worst <= kMostWaiting && drained;
   std::printf(

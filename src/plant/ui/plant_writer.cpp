@@ -58,6 +58,11 @@ struct PlantWriter::State {
   std::int64_t batchLastId = -1;
   std::int64_t sentUpTo = -1;  // rows the server has committed, for the spool to delete
   std::int64_t sentRows = 0;   // how many, since the spool last looked
+  // What the spooling thread waits for: the others wake it only when it must act before
+  // its next round (a second at most away), as a wake-up costs much of a live row's CPU.
+  bool spoolIdle = false;      // nothing to do until rows come or the server confirms some
+  std::int64_t spoolHeld = 0;  // rows it took and has not written yet
+  bool spoolHasMore = false;   // rows in the spool not offered yet
   std::int64_t socket = -1;    // of the sending thread's open connection
   std::unique_ptr<PlantServerCancel> cancel;  // of that connection
   bool spoolEnded = false;
@@ -119,13 +124,16 @@ bool PlantWriter::stop() {
 void PlantWriter::submit(std::vector<PlantRow> rows) {
   if (rows.empty()) return;
   State& s = *state_;
+  bool wake = false;
   {
     std::lock_guard lock(s.mutex);
     s.queuedRows += static_cast<std::int64_t>(rows.size());
     if (s.status.spoolError.empty()) s.status.rowsWaiting += static_cast<std::int64_t>(rows.size());
     s.queue.push_back(std::move(rows));
+    // Otherwise the spooling thread writes them at its next round, within a second.
+    wake = s.spoolIdle || s.spoolHeld + s.queuedRows >= s.setup.batchRows;
   }
-  s.spoolWake.notify_one();
+  if (wake) s.spoolWake.notify_one();
 }
 
 PlantFeedStatus PlantWriter::status() const {
@@ -146,6 +154,7 @@ void PlantWriter::spool() {
   std::int64_t sentUpTo = -1;    // to delete: rows up to this id, committed on the server
   std::int64_t sentRows = 0;     // how many of them
   std::int64_t offeredUpTo = 0;  // the newest row offered to the sending thread
+  std::int64_t deletedUpTo = 0;  // the newest row confirmed and deleted
   bool failing = false;
   Steady::time_point nextWrite;  // a second after the last attempt
   while (true) {
@@ -164,11 +173,18 @@ void PlantWriter::spool() {
         return s.batch.empty() && spool.newestId() > offeredUpTo &&
                (!failing || Steady::now() >= nextWrite);
       };
+      // Rows offered and not yet confirmed are deleted at the next round: it is awaited
+      // unless it is due already, and then the confirmation is.
+      const bool offered = offeredUpTo > deletedUpTo;
+      s.spoolHeld = pendingRows;
+      s.spoolHasMore = spool.newestId() > offeredUpTo;
       while (!s.stopping && !writeDue() && !offerDue()) {
-        if (something() || failing) {
+        if (something() || failing || (offered && Steady::now() < nextWrite)) {
           s.spoolWake.wait_until(lock, nextWrite);
         } else {
+          s.spoolIdle = true;
           s.spoolWake.wait(lock);
+          s.spoolIdle = false;
         }
       }
       for (auto& rows : s.queue) pending.push_back(std::move(rows));
@@ -188,6 +204,7 @@ void PlantWriter::spool() {
       failing = !spool.write(pending, sentUpTo, s.setup.spoolCapacity, dropped, error);
       nextWrite = Steady::now() + kSpoolRetry;
       if (!failing) {
+        deletedUpTo = std::max(deletedUpTo, sentUpTo);
         pending.clear();
         pendingRows = 0;
         sentUpTo = -1;
@@ -262,7 +279,7 @@ void PlantWriter::send(std::shared_ptr<State> state) {
         if (batch.empty() && !s.batch.empty()) {
           batch = std::exchange(s.batch, {});
           lastId = s.batchLastId;
-          s.spoolWake.notify_one();  // for the spool to offer the next
+          if (s.spoolHasMore) s.spoolWake.notify_one();  // for the spool to offer the next
         }
       }
       if (retrying && Steady::now() < retryAt) continue;
@@ -296,7 +313,7 @@ void PlantWriter::send(std::shared_ptr<State> state) {
               s.sentRows += rows;
               s.status.rowsSent += rows;
               s.status.rowsWaiting = std::max<std::int64_t>(0, s.status.rowsWaiting - rows);
-              s.spoolWake.notify_one();
+              if (s.spoolIdle) s.spoolWake.notify_one();
             }
             line = s.outages.succeeded(s.status);
             batch.clear();
