@@ -1,10 +1,13 @@
 // N simulated stations (the plant database's writer and feed, without the serial side)
-// feeding one PostgreSQL server on this machine. Run under scripts/with-postgres.sh:
-//   KM8_PG_FSYNC=on KM8_PG_MAX_CONNECTIONS=600 scripts/with-postgres.sh build/bench/plant_db_bench
+// feeding one PostgreSQL server on this machine, over TCP. Run under scripts/with-postgres.sh:
+//   KM8_PG_TCP=1 KM8_PG_FSYNC=on KM8_PG_MAX_CONNECTIONS=1100 scripts/with-postgres.sh
+//     build/bench/plant_db_bench [spool] [drain] [backlog] [live]
 // Reports what keeping a row in the spool costs (one synced transaction a row, as one
-// row a second gives), the rows a second the server takes from a backlog (every station
-// sending its spool at once), the writers' CPU time per row, and, for growing N with each
-// station sending one row a second in real time, whether every station keeps up.
+// row a second gives), how long one station takes to send a 30-day spool, the rows a
+// second the server takes from 8 stations' backlogs at once, the writers' CPU time per
+// row, and, for growing N with each station sending one row a second in real time,
+// whether every station keeps up. KM8_BENCH_DRAIN_ROWS and KM8_BENCH_STATIONS (a list
+// such as 100,1000) change the spool's rows and the N tried.
 #include <sys/resource.h>
 
 #include <QCoreApplication>
@@ -12,15 +15,18 @@
 #include <QSqlDatabase>
 #include <QSqlQuery>
 #include <QTemporaryDir>
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <memory>
+#include <sstream>
 #include <string>
 #include <thread>
 #include <vector>
 
-#include "plant/plant_connection.h"
+#include "plant/ui/plant_connection.h"
 #include "plant/ui/plant_spool.h"
 #include "plant/ui/plant_sql_connections.h"
 #include "plant/ui/plant_writer.h"
@@ -36,23 +42,69 @@ double processCpuSeconds() {
   return u.ru_utime.tv_sec + u.ru_stime.tv_sec + (u.ru_utime.tv_usec + u.ru_stime.tv_usec) / 1e6;
 }
 
+std::string environment(const char* name) {
+  const char* value = std::getenv(name);
+  return value != nullptr ? value : "";
+}
+
 std::string conninfo(const std::string& db) {
-  return std::string("host=") + std::getenv("KM8_TEST_PGHOST") +
-         " user=" + std::getenv("KM8_TEST_PGUSER") + " dbname=" + db;
+  std::string s = "host=" + environment("KM8_TEST_PGHOST") +
+                  " user=" + environment("KM8_TEST_PGUSER") + " dbname=" + db;
+  if (!environment("KM8_TEST_PGPORT").empty()) s += " port=" + environment("KM8_TEST_PGPORT");
+  return s;
+}
+
+// A connection of the server's superuser to `db`, under the connection name `name`.
+QSqlDatabase superuser(const char* name, const std::string& db) {
+  QSqlDatabase c = km8::AddSqlConnection("QPSQL", name);
+  c.setHostName(QString::fromStdString(environment("KM8_TEST_PGHOST")));
+  if (!environment("KM8_TEST_PGPORT").empty()) c.setPort(std::stoi(environment("KM8_TEST_PGPORT")));
+  c.setUserName(QString::fromStdString(environment("KM8_TEST_PGUSER")));
+  c.setDatabaseName(QString::fromStdString(db));
+  c.open();
+  return c;
 }
 
 void freshDatabase(const std::string& db) {
-  QSqlDatabase admin = km8::AddSqlConnection("QPSQL", "admin");
-  admin.setHostName(std::getenv("KM8_TEST_PGHOST"));
-  admin.setUserName(std::getenv("KM8_TEST_PGUSER"));
-  admin.setDatabaseName("postgres");
-  admin.open();
+  QSqlDatabase admin = superuser("admin", "postgres");
   {
     QSqlQuery q(admin);
     q.exec(QString::fromStdString("DROP DATABASE IF EXISTS " + db));
     q.exec(QString::fromStdString("CREATE DATABASE " + db));
   }
   km8::RemoveSqlConnection(admin);
+}
+
+// The server must hold every row: a figure never stands for rows lost, or counted as sent
+// before they were.
+void checkStored(const std::string& db, std::int64_t expected) {
+  QSqlDatabase c = superuser("count", db);
+  std::int64_t stored = -1;
+  {
+    QSqlQuery q(c);
+    if (q.exec("SELECT count(*) FROM km8_reading") && q.next()) stored = q.value(0).toLongLong();
+  }
+  km8::RemoveSqlConnection(c);
+  if (stored != expected) {
+    std::printf("  the server holds %lld rows, not %lld\n", static_cast<long long>(stored),
+                static_cast<long long>(expected));
+  }
+}
+
+// The spools of the stations: on the disk the settings are on, not a memory file system.
+QString spoolFolder() {
+  const std::string folder = environment("KM8_BENCH_SPOOL_DIR");
+  return !folder.empty() ? QString::fromStdString(folder) + "/spool-XXXXXX"
+                         : QDir::homePath() + "/.km8-bench-XXXXXX";
+}
+
+km8::PlantWriterSetup setup(const std::string& db, const QTemporaryDir& dir, int i) {
+  std::string error;
+  return {.connection = *km8::UsableConnection(conninfo(db), error),
+          .spoolPath = dir.filePath(QString("spool-%1.sqlite").arg(i)).toStdString(),
+          .spoolCapacity = km8::kSpoolCapacityRows,
+          .retryAfter = 1000ms,
+          .log = {}};
 }
 
 struct Station {
@@ -62,18 +114,10 @@ struct Station {
 };
 
 std::vector<Station> startStations(int n, const std::string& db, const QTemporaryDir& dir) {
-  std::string error;
-  const auto connection = km8::UsableConnection(conninfo(db), error);
   std::vector<Station> stations(n);
   for (int i = 0; i < n; ++i) {
     Station& s = stations[i];
-    s.writer = std::make_unique<km8::PlantWriter>(km8::PlantWriterSetup{
-        .connection = *connection,
-        .spoolPath = dir.filePath(QString("spool-%1.sqlite").arg(i)).toStdString(),
-        .spoolCapacity = km8::kSpoolCapacityRows,
-        .retryAfter = 1000ms,
-        .batchRows = 2000,
-        .log = {}});
+    s.writer = std::make_unique<km8::PlantWriter>(setup(db, dir, i));
     s.feed = std::make_unique<km8::PlantFeed>("station " + std::to_string(i), *s.writer,
                                               [&s] { return s.second++ * km8::kMicrosPerSecond; });
     s.writer->start();
@@ -87,10 +131,11 @@ km8::ChannelDegrees degrees(int i) {
   return d;
 }
 
-// One row a transaction into a spool in `folder`, as a station at one row a second spools
-// them: the spool's own (synchronous=FULL), and the same file synced less (NORMAL, which a
-// power cut may roll back) for comparison.
-void spoolCommits(const QString& folder) {
+// One row a transaction into a spool, as a station at one row a second spools them: the
+// spool's own (synchronous=FULL), and the same file synced less (NORMAL, which a power
+// cut may roll back) for comparison.
+void spoolCommits() {
+  const QTemporaryDir dir(spoolFolder());
   constexpr int kCommits = 300;
   std::vector<km8::PlantRow> row(1);
   row[0].station = "st";
@@ -100,7 +145,7 @@ void spoolCommits(const QString& folder) {
                 what, seconds / kCommits * 1e3, cpu / kCommits * 1e3, seconds / kCommits * 1e3);
   };
   {
-    const std::string path = (folder + "/bench-spool.sqlite").toStdString();
+    const std::string path = dir.filePath("bench-spool.sqlite").toStdString();
     km8::PlantSpool spool([](const std::string&) {});
     spool.open(path, {}, "st");
     std::int64_t dropped = 0;
@@ -109,13 +154,13 @@ void spoolCommits(const QString& folder) {
     const auto t0 = Clock::now();
     for (int i = 0; i < kCommits; ++i) {
       row[0].takenAtMicros = i;
-      spool.append({row}, km8::kSpoolCapacityRows, dropped, error);
+      spool.write({row}, -1, km8::kSpoolCapacityRows, dropped, error);
     }
     report("synchronous=FULL (the spool)", std::chrono::duration<double>(Clock::now() - t0).count(),
            processCpuSeconds() - cpu0);
   }
   QSqlDatabase db = km8::AddSqlConnection("QSQLITE", "normal");
-  db.setDatabaseName(folder + "/bench-normal.sqlite");
+  db.setDatabaseName(dir.filePath("bench-normal.sqlite"));
   db.open();
   {
     QSqlQuery q(db);
@@ -140,11 +185,52 @@ void spoolCommits(const QString& folder) {
   km8::RemoveSqlConnection(db);
 }
 
+// A station that was cut off for a while starts with `rows` live rows in its spool: the
+// time until the server has them all.
+void drain(std::int64_t rows) {
+  const std::string db = "km8_bench_drain";
+  freshDatabase(db);
+  const QTemporaryDir dir(spoolFolder());
+  km8::PlantWriterSetup s = setup(db, dir, 0);
+  {
+    km8::PlantSpool spool([](const std::string&) {});
+    spool.open(s.spoolPath, {}, "st");
+    std::int64_t dropped = 0;
+    std::string error;
+    constexpr std::int64_t kChunk = 100'000;
+    for (std::int64_t first = 0; first < rows; first += kChunk) {
+      std::vector<std::vector<km8::PlantRow>> chunk(1);
+      for (std::int64_t i = first; i < std::min(rows, first + kChunk); ++i) {
+        km8::PlantRow& r = chunk[0].emplace_back();
+        r.station = "station 0";
+        r.takenAtMicros = (1'800'000'000 + i) * km8::kMicrosPerSecond;
+        r.degrees = km8::StoredDegrees(degrees(static_cast<int>(i)));
+      }
+      if (!spool.write(chunk, -1, km8::kSpoolCapacityRows, dropped, error)) {
+        std::printf("drain: the spool cannot be filled: %s\n", error.c_str());
+        return;
+      }
+    }
+  }
+  const double cpu0 = processCpuSeconds();
+  const auto t0 = Clock::now();
+  km8::PlantWriter writer(s);
+  writer.start();
+  while (writer.status().rowsSent < rows) std::this_thread::sleep_for(5ms);
+  const double seconds = std::chrono::duration<double>(Clock::now() - t0).count();
+  const double cpu = processCpuSeconds() - cpu0;
+  std::printf(
+      "drain: 1 station's spool of %lld rows sent in %.1f s: %.0f rows/s, writer CPU %.1f "
+      "us/row\n",
+      static_cast<long long>(rows), seconds, rows / seconds, cpu / rows * 1e6);
+  checkStored(db, rows);
+}
+
 // Every station gets `rows` rows at once; the time until the server has them all.
 void backlog(int n, int rows) {
   const std::string db = "km8_bench_backlog";
   freshDatabase(db);
-  QTemporaryDir dir;
+  const QTemporaryDir dir(spoolFolder());
   auto stations = startStations(n, db, dir);
   std::this_thread::sleep_for(500ms);  // connected, schema there
   const double cpu0 = processCpuSeconds();
@@ -159,17 +245,24 @@ void backlog(int n, int rows) {
   const double total = double(n) * rows;
   std::printf("backlog: %d stations x %d rows: %.0f rows/s sustained, writer CPU %.1f us/row\n", n,
               rows, total / seconds, cpu / total * 1e6);
+  checkStored(db, static_cast<std::int64_t>(total));
 }
 
 // Each station sends one row a second for `seconds`. It keeps up when its backlog does
-// not grow: no station ever has more than kMostWaiting rows waiting (a few seconds late),
-// and everything has arrived a few seconds after the last row.
+// not grow: no station ever has more than kMostWaiting rows waiting (5 s late), and
+// everything has arrived a few seconds after the last row.
 bool realTime(int n, int seconds) {
   const std::string db = "km8_bench_live";
   freshDatabase(db);
-  QTemporaryDir dir;
+  const QTemporaryDir dir(spoolFolder());
   auto stations = startStations(n, db, dir);
-  std::this_thread::sleep_for(1s);
+  // Connected: the first row of every station is there.
+  for (auto& s : stations) s.feed->onLiveSample(1, degrees(0));
+  const auto connecting = Clock::now();
+  for (auto& s : stations) {
+    while (s.writer->status().rowsSent < 1 && Clock::now() - connecting < 120s)
+      std::this_thread::sleep_for(10ms);
+  }
   const double cpu0 = processCpuSeconds();
   std::int64_t worst = 0;
   auto next = Clock::now();
@@ -179,13 +272,14 @@ bool realTime(int n, int seconds) {
     std::this_thread::sleep_until(next);
     for (auto& s : stations) worst = std::max(worst, s.writer->status().rowsWaiting);
   }
+  const double cpu = processCpuSeconds() - cpu0;  // of the seconds above, one row each
   bool drained = false;
   for (int t = 0; t < 5 && !drained; ++t) {
     std::this_thread::sleep_for(1s);
     drained = true;
     for (auto& s : stations) drained = drained && s.writer->status().rowsWaiting == 0;
   }
-  const double cpu = processCpuSeconds() - cpu0;
+  if (drained) checkStored(db, std::int64_t{n} * (seconds + 1));
   constexpr std::int64_t kMostWaiting = 5;
   const bool keepsUp = worst <= kMostWaiting && drained;
   std::printf(
@@ -193,31 +287,46 @@ bool realTime(int n, int seconds) {
       " writer CPU %.1f us/row: %s\n",
       n, seconds, static_cast<long long>(worst), cpu / (double(n) * seconds) * 1e6,
       keepsUp ? "keeps up" : "falls behind");
+  std::fflush(stdout);
   return keepsUp;
+}
+
+std::vector<int> stationCounts() {
+  std::vector<int> out;
+  std::stringstream list(environment("KM8_BENCH_STATIONS").empty()
+                             ? std::string("10,100,250,500,1000")
+                             : environment("KM8_BENCH_STATIONS"));
+  for (std::string n; std::getline(list, n, ',');) out.push_back(std::stoi(n));
+  return out;
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
-  if (std::getenv("KM8_TEST_PGHOST") == nullptr) {
+  if (environment("KM8_TEST_PGHOST").empty()) {
     std::fprintf(stderr, "plant_db_bench: run under scripts/with-postgres.sh\n");
     return 2;
   }
   QCoreApplication app(argc, argv);
-  {
-    // On the disk the settings are on, not a memory file system.
-    const char* folder = std::getenv("KM8_BENCH_SPOOL_DIR");
-    QTemporaryDir dir(folder != nullptr ? QString(folder) + "/spool-XXXXXX"
-                                        : QDir::homePath() + "/.km8-bench-XXXXXX");
-    spoolCommits(dir.path());
+  auto wanted = [&](const char* name) {
+    if (argc < 2) return true;
+    for (int i = 1; i < argc; ++i)
+      if (std::strcmp(argv[i], name) == 0) return true;
+    return false;
+  };
+  if (wanted("spool")) spoolCommits();
+  if (wanted("drain")) {
+    const std::string rows = environment("KM8_BENCH_DRAIN_ROWS");
+    drain(rows.empty() ? km8::kSpoolCapacityRows : std::stoll(rows));
   }
-  backlog(1, 10000);
-  backlog(8, 5000);
-  int largest = 0;
-  for (int n : {10, 25, 50, 100, 200, 400}) {
-    if (!realTime(n, 15)) break;
-    largest = n;
+  if (wanted("backlog")) backlog(8, 5000);
+  if (wanted("live")) {
+    int largest = 0;
+    for (int n : stationCounts()) {
+      if (!realTime(n, 20)) break;
+      largest = n;
+    }
+    std::printf("largest N tried that keeps up: %d\n", largest);
   }
-  std::printf("largest N tried that keeps up: %d\n", largest);
   return 0;
 }

@@ -26,12 +26,14 @@ while(km8_plugins)
   endif()
 endwhile()
 
-# The plant database, as scripts/build-libpq-windows.sh builds it.
+# The plant database's client, as scripts/build-libpq-windows.sh builds it (the station
+# calls libpq itself), and the set-up script for the server's administrator.
+install(FILES ${PROJECT_SOURCE_DIR}/sql/km8-plant-setup.sql ${PROJECT_SOURCE_DIR}/sql/km8-plant-tables.sql
+        DESTINATION sql)
 if(KM8_LIBPQ_WINDOWS)
   foreach(dll libpq.dll libssl-3-x64.dll libcrypto-3-x64.dll)
     install(FILES "${KM8_LIBPQ_WINDOWS}/bin/${dll}" DESTINATION .)
   endforeach()
-  install(FILES "${KM8_LIBPQ_WINDOWS}/plugins/sqldrivers/qsqlpsql.dll" DESTINATION sqldrivers)
 else()
   message(WARNING "The Windows package will lack libpq: the plant database cannot be fed")
 endif()

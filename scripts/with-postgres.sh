@@ -6,6 +6,7 @@
 #   KM8_TEST_PGPORT  the port, with KM8_PG_TCP=1 only
 #   KM8_TEST_PGUSER  the database superuser (trust authentication)
 #   KM8_TEST_PGCTL   a command taking "stop" or "start", for the outage tests
+#   KM8_TEST_PGBIN   the server's programs (psql among them)
 #   KM8_TEST_PGROOTCERT, KM8_TEST_PGOTHERCERT  with KM8_PG_TCP=1 only: the certificate
 #                    of the authority that signed the server's (for 127.0.0.1), and one
 #                    of another authority
@@ -93,7 +94,7 @@ trap 'exit 130' INT TERM
 "${runas[@]}" "$bindir/initdb" -D "$dir/data" -U "$pguser" --auth=trust -E UTF8 --locale=C.UTF-8 \
   >"$dir/initdb.log" 2>&1 || { cat "$dir/initdb.log" >&2; exit 1; }
 "$ctl" start || { cat "$dir/server.log" >&2; exit 1; }
-export KM8_TEST_PGUSER="$pguser" KM8_TEST_PGCTL="$ctl"
+export KM8_TEST_PGUSER="$pguser" KM8_TEST_PGCTL="$ctl" KM8_TEST_PGBIN="$bindir"
 if [[ "${KM8_PG_TCP:-0}" == 1 ]]; then
   echo "with-postgres: test server on 127.0.0.1:$port and the socket in $dir (user $pguser)" >&2
   export KM8_TEST_PGHOST=127.0.0.1 KM8_TEST_PGPORT="$port"

@@ -5,22 +5,10 @@
 namespace km8 {
 namespace {
 
-#define KM8_PLANT_VALUES \
-  "station text NOT NULL, instrument smallint NOT NULL, taken_at timestamptz NOT NULL, "
-#define KM8_PLANT_DEGREES "t1 real, t2 real, t3 real, t4 real, t5 real, t6 real, t7 real, t8 real, "
-
-constexpr std::array<std::string_view, 6> kStatements = {
-    "SELECT pg_advisory_xact_lock(4281048)",
-    "SET LOCAL client_min_messages TO warning",  // no notice for what is already there
-    "CREATE TABLE IF NOT EXISTS km8_schema (version integer NOT NULL)",
-    "CREATE TABLE IF NOT EXISTS km8_reading (" KM8_PLANT_VALUES KM8_PLANT_DEGREES
-    "PRIMARY KEY (station, instrument, taken_at))",
-    // n tells apart records of one reading that share their stamp (an archive interval of 0).
-    "CREATE TABLE IF NOT EXISTS km8_archive (" KM8_PLANT_VALUES
-    "n smallint NOT NULL DEFAULT 0, " KM8_PLANT_DEGREES
-    "PRIMARY KEY (station, instrument, taken_at, n))",
-    "INSERT INTO km8_schema (version) SELECT 2 WHERE NOT EXISTS (SELECT 1 FROM km8_schema)",
-};
+// sql/km8-plant-tables.sql, as the administrator's set-up script runs it.
+constexpr std::string_view kTables =
+#include "plant/plant_tables_sql.inc"
+    ;
 
 constexpr std::array<std::string_view, 4> kFromVersion1 = {
     "ALTER TABLE km8_archive ADD COLUMN n smallint NOT NULL DEFAULT 0",
@@ -29,22 +17,36 @@ constexpr std::array<std::string_view, 4> kFromVersion1 = {
     "UPDATE km8_schema SET version = 2",
 };
 
-#define KM8_PLANT_AT "timestamptz 'epoch' + ?::bigint * interval '1 microsecond'"
+// km8_latest with its trigger and the index on time, all made by the tables' file.
+constexpr std::array<std::string_view, 2> kFromVersion2 = {kTables,
+                                                           "UPDATE km8_schema SET version = 3"};
+
+#define KM8_PLANT_AT "timestamptz 'epoch' + at * interval '1 microsecond'"
+#define KM8_PLANT_ARRAYS "$4::real[], $5::real[], $6::real[], $7::real[], $8::real[], $9::real[], "
 
 constexpr std::string_view kLiveInsert =
     "INSERT INTO km8_reading (station, instrument, taken_at, t1, t2, t3, t4, t5, t6, t7, t8) "
-    "VALUES (?, ?, " KM8_PLANT_AT ", ?, ?, ?, ?, ?, ?, ?, ?) ON CONFLICT DO NOTHING";
+    "SELECT s, i, " KM8_PLANT_AT
+    ", d1, d2, d3, d4, d5, d6, d7, d8 FROM unnest($1::text[], $2::smallint[], "
+    "$3::bigint[], " KM8_PLANT_ARRAYS
+    "$10::real[], $11::real[]) AS r (s, i, at, d1, d2, d3, d4, d5, d6, d7, d8) "
+    "ON CONFLICT DO NOTHING";
 
 constexpr std::string_view kArchiveInsert =
     "INSERT INTO km8_archive (station, instrument, taken_at, n, t1, t2, t3, t4, t5, t6, t7, t8) "
-    "VALUES (?, ?, " KM8_PLANT_AT ", ?, ?, ?, ?, ?, ?, ?, ?, ?) ON CONFLICT DO NOTHING";
+    "SELECT s, i, " KM8_PLANT_AT
+    ", n, d1, d2, d3, d4, d5, d6, d7, d8 FROM unnest($1::text[], $2::smallint[], $3::bigint[], "
+    "$12::smallint[], " KM8_PLANT_ARRAYS
+    "$10::real[], $11::real[]) AS r (s, i, at, n, d1, d2, d3, "
+    "d4, d5, d6, d7, d8) ON CONFLICT DO NOTHING";
 
 }  // namespace
 
-std::span<const std::string_view> PlantSchemaStatements() { return kStatements; }
+std::string_view PlantTablesStatements() { return kTables; }
 
 std::span<const std::string_view> PlantSchemaUpgrade(int version) {
   if (version == 1) return kFromVersion1;
+  if (version == 2) return kFromVersion2;
   return {};
 }
 

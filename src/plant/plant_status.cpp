@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+#include "plant/plant_schema.h"
+
 namespace km8 {
 
 std::optional<std::string> PlantOutageLog::failed(PlantFeedStatus& status,
@@ -28,6 +30,19 @@ std::optional<std::string> PlantOutageLog::refused(PlantFeedStatus& status,
          std::to_string(status.rowsWaiting) + " rows waiting in the spool";
 }
 
+std::optional<std::string> PlantOutageLog::newerSchema(PlantFeedStatus& status, int version) {
+  const bool same =
+      status.state == PlantFeedState::NewerSchema && status.schemaVersion == version;
+  status.state = PlantFeedState::NewerSchema;
+  status.reason.clear();
+  status.schemaVersion = version;
+  if (same) return std::nullopt;
+  return "km8-station: plant database: its tables are of version " + std::to_string(version) +
+         ", newer than this station's (" + std::to_string(kPlantSchemaVersion) +
+         "); this one does not write to them (update the station) and keeps its " +
+         std::to_string(status.rowsWaiting) + " rows waiting in the spool";
+}
+
 std::optional<std::string> PlantOutageLog::succeeded(PlantFeedStatus& status) {
   const PlantFeedState was = status.state;
   status.state = PlantFeedState::Feeding;
@@ -41,6 +56,10 @@ std::optional<std::string> PlantOutageLog::succeeded(PlantFeedStatus& status) {
   if (was == PlantFeedState::Refused) {
     return "km8-station: plant database: no other station feeds this one's series now; " + waiting +
            " rows waiting in the spool are being sent";
+  }
+  if (was == PlantFeedState::NewerSchema) {
+    return "km8-station: plant database: its tables are of this station's version again; " +
+           waiting + " rows waiting in the spool are being sent";
   }
   return std::nullopt;
 }
@@ -88,6 +107,11 @@ std::string PlantIndicatorText(const PlantFeedStatus& s) {
     case PlantFeedState::Refused:
       text = "База даних заводу: дані станції «" + s.refusedStation + "», прилад №" +
              std::to_string(s.refusedInstrument) + ", уже надсилає інша станція";
+      break;
+    case PlantFeedState::NewerSchema:
+      text = "База даних заводу: її таблиці версії " + std::to_string(s.schemaVersion) +
+             ", новішої за версію цієї станції (" + std::to_string(kPlantSchemaVersion) +
+             "), дані не надсилаються";
       break;
   }
   text +=

@@ -14,8 +14,9 @@ namespace km8 {
 inline constexpr std::int64_t kSpoolCapacityRows = 30LL * 24 * 3600;
 
 // Refused: another station feeds the same station name and instrument, so this one
-// does not.
-enum class PlantFeedState : std::uint8_t { Connecting, Feeding, Outage, Refused };
+// does not. NewerSchema: the database's tables are of a version this station does not
+// know, so it does not write to them.
+enum class PlantFeedState : std::uint8_t { Connecting, Feeding, Outage, Refused, NewerSchema };
 
 struct PlantFeedStatus {
   PlantFeedState state = PlantFeedState::Connecting;
@@ -26,6 +27,7 @@ struct PlantFeedStatus {
   std::string reason;              // of the outage under way
   std::string refusedStation;      // of the refusal under way
   int refusedInstrument = 0;
+  int schemaVersion = 0;  // of the newer tables found
   std::string spoolError;  // why the spool cannot be written; empty while it can
 };
 
@@ -38,6 +40,9 @@ class PlantOutageLog {
   // Another station holds the series. A line only when this starts a refusal.
   std::optional<std::string> refused(PlantFeedStatus& status, const std::string& station,
                                      int instrument);
+  // The tables are of a newer `version` than this station's. A line only when this
+  // starts such a refusal.
+  std::optional<std::string> newerSchema(PlantFeedStatus& status, int version);
   // The server confirmed rows (or the connection was made). A line only when this
   // ends an outage or a refusal.
   std::optional<std::string> succeeded(PlantFeedStatus& status);

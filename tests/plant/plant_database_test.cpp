@@ -9,8 +9,8 @@
 #include <set>
 #include <thread>
 
-#include "plant/plant_connection.h"
 #include "plant/plant_fixture.h"
+#include "plant/ui/plant_connection.h"
 #include "plant/ui/plant_sql_connections.h"
 
 namespace km8::test {
@@ -161,7 +161,7 @@ TEST_F(PlantDatabaseTest, AnEarlierVersionsTablesAndSpoolAreUpgradedInPlaceWithT
                  .formerSpoolPath = former});
   w.start();
   ASSERT_TRUE(Eventually([&] { return w.status().rowsSent == 2 && w.status().rowsWaiting == 0; }));
-  EXPECT_EQ(Rows(server.conninfo(db), "SELECT max(version) FROM km8_schema")[0][0], "2");
+  EXPECT_EQ(Rows(server.conninfo(db), "SELECT max(version) FROM km8_schema")[0][0], "3");
   EXPECT_EQ(
       logLines(),
       (std::vector<std::string>{"km8-station: plant database: 2 rows of station \"st\" taken over "
@@ -175,6 +175,11 @@ TEST_F(PlantDatabaseTest, AnEarlierVersionsTablesAndSpoolAreUpgradedInPlaceWithT
                  "SELECT string_agg(extract(epoch FROM taken_at)::bigint || '=' || t1, ' ' "
                  "ORDER BY taken_at) FROM km8_archive")[0][0],
             "1700000000=30 1700000060=31 1700000120=32");
+  // The newest row of the series, found on upgrading and kept as rows arrive.
+  EXPECT_EQ(Rows(server.conninfo(db),
+                 "SELECT station || instrument || '=' || extract(epoch FROM taken_at)::bigint || "
+                 "'=' || t1 FROM km8_latest")[0][0],
+            "st1=1800000002=22");
   // The key now tells records sharing a stamp apart.
   Rows(server.conninfo(db),
        "INSERT INTO km8_archive (station, instrument, taken_at, n, t1) VALUES "

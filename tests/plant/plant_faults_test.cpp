@@ -5,7 +5,7 @@
 #include <set>
 
 #include "app/settings_location.h"
-#include "plant/plant_connection.h"
+#include "plant/ui/plant_connection.h"
 #include "plant/plant_fixture.h"
 
 namespace km8::test {

@@ -11,7 +11,7 @@
 #include <cctype>
 #include <cstdlib>
 
-#include "plant/plant_connection.h"
+#include "plant/ui/plant_connection.h"
 #include "plant/ui/plant_sql_connections.h"
 #include "plant/ui/plant_threads.h"
 
@@ -100,6 +100,17 @@ std::vector<std::vector<QString>> Rows(const std::string& conninfo, const QStrin
   }
   RemoveSqlConnection(db);
   return out;
+}
+
+std::string SqlError(const std::string& conninfo, const QString& sql) {
+  std::string error;
+  QSqlDatabase db = openProbe(conninfo, QStringLiteral("probe"));
+  {
+    QSqlQuery q(db);
+    if (!q.exec(sql)) error = q.lastError().databaseText().toStdString();
+  }
+  RemoveSqlConnection(db);
+  return error;
 }
 
 bool Eventually(const std::function<bool()>& done, std::chrono::milliseconds limit) {

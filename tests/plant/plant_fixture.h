@@ -49,6 +49,9 @@ void StartApplication();
 std::vector<std::vector<QString>> Rows(const std::string& conninfo, const QString& sql,
                                        bool mayFail = false);
 
+// Runs `sql` on a connection of the test's own; the server's reason, empty when it ran.
+std::string SqlError(const std::string& conninfo, const QString& sql);
+
 // Polls `done` until it holds or a generous limit passes; says which.
 bool Eventually(const std::function<bool()>& done,
                 std::chrono::milliseconds limit = std::chrono::seconds(60));

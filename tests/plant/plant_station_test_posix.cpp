@@ -17,7 +17,7 @@
 #include "archives/archive_reading.h"
 #include "e2e/station_core_sim_fixture.h"
 #include "monitor/strip_chart_logic.h"
-#include "plant/plant_connection.h"
+#include "plant/ui/plant_connection.h"
 #include "plant/plant_fixture.h"
 #include "support/archive_fakes.h"
 #include "support/recording_strip_chart.h"
@@ -138,15 +138,6 @@ TEST_F(PlantStationDatabaseTest, LiveRowsAreTheChartSamplesAndAnArchiveReadTwice
 }
 
 TEST_F(PlantStationDatabaseTest, AnUnknownHostGivesOneLineAndPollingGoesOn) {
-  std::string error;
-  EXPECT_FALSE(UsableConnection("host=h dbname=d password=secret", error));
-  EXPECT_EQ(error.find("secret"), std::string::npos);
-  EXPECT_FALSE(UsableConnection("postgresql://u:secret@h/d", error));
-  EXPECT_FALSE(UsableConnection("host='unterminated", error));
-  EXPECT_EQ(ParameterValue(*UsableConnection("postgresql://op@h:5433/plant?sslmode=require", error),
-                           "port"),
-            "5433");
-
   Station station;
   auto writing = writer("spool.sqlite", kSpoolCapacityRows, "host=no-such-host.invalid dbname=x");
   PlantWriter& w = *writing;

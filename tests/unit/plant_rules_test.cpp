@@ -1,12 +1,11 @@
 // The plant database's rules of their own: the spool's capacity, the lines and the
-// indicator of outages, refusals and spool failures, the stamps of the feed, which
-// records of a reading the server has already, and the bounds added to a connection.
+// indicator of outages, refusals and spool failures, the stamps of the feed, and which
+// records of a reading the server has already.
 #include <gtest/gtest.h>
 
 #include <vector>
 
 #include "plant/plant_archive_match.h"
-#include "plant/plant_connection.h"
 #include "plant/plant_rows.h"
 #include "plant/plant_status.h"
 
@@ -174,30 +173,6 @@ TEST(PlantArchiveMatch, AReReadIsRecognisedWhateverItsShiftAndNoStoredRowStandsF
   const auto [from, to] = ArchiveMatchSpan(cases[1].reading);
   EXPECT_EQ(from, (t + 31) * kMicrosPerSecond - kArchiveShiftLimitMicros - 3 * kMicrosPerSecond);
   EXPECT_EQ(to, (t + 151) * kMicrosPerSecond + kArchiveShiftLimitMicros + 3 * kMicrosPerSecond);
-}
-
-TEST(PlantConnectionBounds, EachBoundIsAddedUnlessTheStringSetsIt) {
-  std::string error;
-  const auto plain = BoundedConnection(*UsableConnection("host=plantdb dbname=plant", error));
-  EXPECT_EQ(ParameterValue(plain, "connect_timeout"), "10");
-  EXPECT_EQ(ParameterValue(plain, "keepalives"), "1");
-  EXPECT_EQ(ParameterValue(plain, "keepalives_idle"), "10");
-  EXPECT_EQ(ParameterValue(plain, "tcp_user_timeout"), "30000");
-  EXPECT_EQ(ParameterValue(plain, "options"),
-            "-c statement_timeout=30000 -c tcp_keepalives_idle=30 -c tcp_keepalives_interval=10 "
-            "-c tcp_keepalives_count=3");
-
-  const auto own = BoundedConnection(
-      *UsableConnection("host=plantdb connect_timeout=3 tcp_user_timeout=5000 "
-                        "options='-c statement_timeout=2min -c search_path=plant'",
-                        error));
-  EXPECT_EQ(ParameterValue(own, "connect_timeout"), "3");
-  EXPECT_EQ(ParameterValue(own, "tcp_user_timeout"), "5000");
-  EXPECT_EQ(ParameterValue(own, "options"),
-            "-c statement_timeout=2min -c search_path=plant -c tcp_keepalives_idle=30 -c "
-            "tcp_keepalives_interval=10 -c tcp_keepalives_count=3");
-  EXPECT_EQ(
-      std::count_if(own.begin(), own.end(), [](const auto& p) { return p.first == "options"; }), 1);
 }
 
 }  // namespace

@@ -16,7 +16,7 @@
 #include "link/end_process.h"
 #include "link/link_worker.h"
 #include "monitor/ui/main_window.h"
-#include "plant/plant_connection.h"
+#include "plant/ui/plant_connection.h"
 #include "plant/ui/plant_writer.h"
 #include "res/ui/window_snapshot.h"
 

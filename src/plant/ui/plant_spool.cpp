@@ -40,16 +40,6 @@ QVariant degreeValue(const std::optional<float>& v) {
   return v ? QVariant(static_cast<double>(*v)) : QVariant(QMetaType::fromType<double>());
 }
 
-// Ends the transaction under way: commits it when all before went well, else rolls it back;
-// the reason (of `failed`, or of the commit) in `error`.
-bool endTransaction(QSqlDatabase& db, bool ok, const QSqlQuery* failed, std::string& error) {
-  QSqlQuery q(db);
-  if (ok && q.exec(QStringLiteral("COMMIT"))) return true;
-  error = oneLine(ok ? q.lastError() : failed->lastError());
-  QSqlQuery(db).exec(QStringLiteral("ROLLBACK"));
-  return false;
-}
-
 // Runs statements in order; the first failure's reason in `error`.
 bool run(QSqlDatabase& db, std::initializer_list<QString> statements, std::string& error) {
   QSqlQuery q(db);
@@ -70,7 +60,10 @@ PlantSpool::PlantSpool(Log log) : log_(std::move(log)) {
                          QStringLiteral("km8-plant-spool-%1").arg(serial++));
 }
 
-PlantSpool::~PlantSpool() { RemoveSqlConnection(db_); }
+PlantSpool::~PlantSpool() {
+  statements_.clear();
+  RemoveSqlConnection(db_);
+}
 
 void PlantSpool::open(const std::string& path, const std::string& former,
                       const std::string& station) {
@@ -98,11 +91,47 @@ void PlantSpool::open(const std::string& path, const std::string& former,
     }
     if (!former.empty() && former != path) takeOver(former, station);
   }
+  if (!prepareStatements(error)) {
+    log_("km8-station: plant database spool " + used + " cannot be used (" + error +
+         "); rows are kept in memory until the station ends");
+    tryOpen(QStringLiteral(":memory:"), error);
+    prepareStatements(error);
+  }
   count();
+}
+
+bool PlantSpool::prepareStatements(std::string& error) {
+  static const char* const kText[kStatements] = {
+      "BEGIN",
+      "COMMIT",
+      "ROLLBACK",
+      "INSERT INTO spool (kind, station, instrument, taken_at, t1, t2, t3, t4, t5, t6, t7, t8, "
+      "reading) VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)",
+      "UPDATE spool SET reading = id WHERE id = ?",  // the first row of a reading
+      "DELETE FROM spool WHERE id IN (SELECT id FROM spool WHERE kind = 0 ORDER BY id LIMIT ?)",
+      "SELECT kind, count(*) FROM spool WHERE id <= ? GROUP BY kind",
+      "DELETE FROM spool WHERE id <= ?",
+      "SELECT id, kind, station, instrument, taken_at, t1, t2, t3, t4, t5, t6, t7, t8, reading "
+      "FROM spool WHERE id > ? ORDER BY id LIMIT ?",
+      "SELECT id, kind, station, instrument, taken_at, t1, t2, t3, t4, t5, t6, t7, t8, reading "
+      "FROM spool WHERE id > ? AND reading = ? ORDER BY id",
+  };
+  statements_.clear();
+  for (const char* text : kText) {
+    QSqlQuery& q = statements_.emplace_back(db_);
+    q.setForwardOnly(true);
+    if (!q.prepare(QString::fromLatin1(text))) {
+      error = oneLine(q.lastError());
+      statements_.clear();
+      return false;
+    }
+  }
+  return true;
 }
 
 PlantSpool::Opening PlantSpool::tryOpen(const QString& path, std::string& error) {
   QSqlDatabase& db = db_;
+  statements_.clear();
   db.close();
   db.setDatabaseName(path);
   // A spool another station holds is not waited for.
@@ -224,35 +253,42 @@ void PlantSpool::count() {
   QSqlQuery q(db_);
   q.exec(QStringLiteral("SELECT kind, count(*) FROM spool GROUP BY kind"));
   while (q.next()) (q.value(0).toInt() == 0 ? live_ : archive_) = q.value(1).toLongLong();
+  if (q.exec(QStringLiteral("SELECT max(seq) FROM sqlite_sequence WHERE name = 'spool'")) &&
+      q.next()) {
+    newest_ = q.value(0).toLongLong();
+  }
 }
 
-bool PlantSpool::append(const std::vector<std::vector<PlantRow>>& submissions,
-                        std::int64_t capacity, std::int64_t& dropped, std::string& error) {
-  QSqlDatabase& db = db_;
+bool PlantSpool::write(const std::vector<std::vector<PlantRow>>& submissions,
+                       std::int64_t sentUpTo, std::int64_t capacity, std::int64_t& dropped,
+                       std::string& error) {
+  if (statements_.empty()) {
+    error = "its statements cannot be prepared";
+    return false;
+  }
+  QSqlQuery& insert = statements_[Insert];
+  QSqlQuery& first = statements_[MarkReading];
+  QSqlQuery& drop = statements_[DropLive];
+  QSqlQuery& counted = statements_[CountUpTo];
+  QSqlQuery& removed = statements_[RemoveUpTo];
   std::int64_t live = live_;
   std::int64_t archive = archive_;
+  std::int64_t newest = newest_;
   std::int64_t droppedHere = 0;
-  QSqlQuery q(db);
-  QSqlQuery insert(db);
-  QSqlQuery first(db);  // marks the first row of a reading
-  QSqlQuery drop(db);
-  const QSqlQuery* failed = &q;
-  bool ok = q.exec(QStringLiteral("BEGIN"));
-  if (ok) {
-    failed = &insert;
-    ok = insert.prepare(QStringLiteral(
-        "INSERT INTO spool (kind, station, instrument, taken_at, t1, t2, t3, t4, t5, t6, t7, "
-        "t8, reading) VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)"));
-  }
-  if (ok) {
-    failed = &first;
-    ok = first.prepare(QStringLiteral("UPDATE spool SET reading = id WHERE id = ?"));
-  }
-  if (ok) {
-    failed = &drop;
-    ok = drop.prepare(QStringLiteral(
-        "DELETE FROM spool WHERE id IN (SELECT id FROM spool WHERE kind = 0 ORDER BY id LIMIT "
-        "?)"));
+  QSqlQuery* failed = &statements_[Begin];
+  bool ok = failed->exec();
+  if (ok && sentUpTo >= 0) {
+    counted.addBindValue(static_cast<qlonglong>(sentUpTo));
+    failed = &counted;
+    ok = counted.exec();
+    while (ok && counted.next())
+      (counted.value(0).toInt() == 0 ? live : archive) -= counted.value(1).toLongLong();
+    counted.finish();
+    if (ok) {
+      removed.addBindValue(static_cast<qlonglong>(sentUpTo));
+      failed = &removed;
+      ok = removed.exec();
+    }
   }
   for (const auto& rows : submissions) {
     std::optional<qlonglong> reading;  // the id of the submission's first archive row
@@ -282,8 +318,9 @@ bool PlantSpool::append(const std::vector<std::vector<PlantRow>>& submissions,
                                                  : QVariant(QMetaType::fromType<qlonglong>()));
         ok = insert.exec();
         failed = &insert;
+        if (ok) newest = insert.lastInsertId().toLongLong();
         if (ok && isArchive && !reading) {
-          reading = insert.lastInsertId().toLongLong();
+          reading = newest;
           first.addBindValue(*reading);
           ok = first.exec();
           failed = &first;
@@ -293,77 +330,54 @@ bool PlantSpool::append(const std::vector<std::vector<PlantRow>>& submissions,
       i = end;
     }
   }
-  if (!endTransaction(db, ok, failed, error)) return false;
+  if (ok) {
+    failed = &statements_[Commit];
+    ok = failed->exec();
+  }
+  if (!ok) {
+    error = oneLine(failed->lastError());
+    statements_[Rollback].exec();
+    return false;
+  }
   live_ = live;
   archive_ = archive;
+  newest_ = newest;
   dropped += droppedHere;
   return true;
 }
 
-std::vector<PlantRow> PlantSpool::oldest(int limit, std::int64_t& lastId) {
-  QSqlDatabase& db = db_;
+std::vector<PlantRow> PlantSpool::oldest(int limit, std::int64_t after, std::int64_t& lastId) {
   std::vector<PlantRow> rows;
+  if (statements_.empty()) return rows;
   auto read = [&](QSqlQuery& q) {
-    q.setForwardOnly(true);
-    if (!q.exec()) return;
-    while (q.next()) {
-      PlantRow& r = rows.emplace_back();
-      lastId = q.value(0).toLongLong();
-      r.table = q.value(1).toInt() == 0 ? PlantTable::Live : PlantTable::Archive;
-      r.station = q.value(2).toString().toStdString();
-      r.instrument = q.value(3).toInt();
-      r.takenAtMicros = q.value(4).toLongLong();
-      for (int c = 0; c < kChannelCount; ++c) {
-        if (!q.isNull(5 + c)) r.degrees[c] = static_cast<float>(q.value(5 + c).toDouble());
+    if (q.exec()) {
+      while (q.next()) {
+        PlantRow& r = rows.emplace_back();
+        lastId = q.value(0).toLongLong();
+        r.table = q.value(1).toInt() == 0 ? PlantTable::Live : PlantTable::Archive;
+        r.station = q.value(2).toString().toStdString();
+        r.instrument = q.value(3).toInt();
+        r.takenAtMicros = q.value(4).toLongLong();
+        for (int c = 0; c < kChannelCount; ++c) {
+          if (!q.isNull(5 + c)) r.degrees[c] = static_cast<float>(q.value(5 + c).toDouble());
+        }
+        r.reading = q.value(13).toLongLong();
       }
-      r.reading = q.value(13).toLongLong();
     }
+    q.finish();
   };
-  const QString columns = QStringLiteral(
-      "SELECT id, kind, station, instrument, taken_at, t1, t2, t3, t4, t5, t6, t7, t8, reading "
-      "FROM spool ");
-  QSqlQuery first(db);
-  first.prepare(columns + QStringLiteral("ORDER BY id LIMIT ?"));
+  QSqlQuery& first = statements_[Oldest];
+  first.addBindValue(static_cast<qlonglong>(after));
   first.addBindValue(limit);
   read(first);
   if (!rows.empty() && rows.back().table == PlantTable::Archive) {
-    QSqlQuery rest(db);
-    rest.prepare(columns + QStringLiteral("WHERE id > ? AND reading = ? ORDER BY id"));
+    QSqlQuery& rest = statements_[RestOfReading];
     rest.addBindValue(static_cast<qlonglong>(lastId));
     rest.addBindValue(static_cast<qlonglong>(rows.back().reading));
     read(rest);
   }
   if (rows.empty()) count();  // nothing there after all: the counts follow the file
   return rows;
-}
-
-bool PlantSpool::remove(std::int64_t lastId, std::string& error) {
-  QSqlDatabase& db = db_;
-  QSqlQuery counted(db);
-  QSqlQuery removed(db);
-  QSqlQuery q(db);
-  counted.prepare(QStringLiteral("SELECT kind, count(*) FROM spool WHERE id <= ? GROUP BY kind"));
-  counted.addBindValue(static_cast<qlonglong>(lastId));
-  removed.prepare(QStringLiteral("DELETE FROM spool WHERE id <= ?"));
-  removed.addBindValue(static_cast<qlonglong>(lastId));
-  std::int64_t live = 0;
-  std::int64_t archive = 0;
-  const QSqlQuery* failed = &q;
-  bool ok = q.exec(QStringLiteral("BEGIN"));
-  if (ok) {
-    ok = counted.exec();
-    failed = &counted;
-  }
-  while (ok && counted.next())
-    (counted.value(0).toInt() == 0 ? live : archive) = counted.value(1).toLongLong();
-  if (ok) {
-    ok = removed.exec();
-    failed = &removed;
-  }
-  if (!endTransaction(db, ok, failed, error)) return false;
-  live_ -= live;
-  archive_ -= archive;
-  return true;
 }
 
 }  // namespace km8

@@ -5,6 +5,7 @@
 #pragma once
 
 #include <QSqlDatabase>
+#include <QSqlQuery>
 #include <cstdint>
 #include <functional>
 #include <span>
@@ -29,20 +30,20 @@ class PlantSpool {
   // ones, and `former` (empty: none).
   void open(const std::string& path, const std::string& former, const std::string& station);
 
-  // Appends the submissions in one transaction, making room as MakeSpoolRoom says: the
-  // archive rows of a submission are one reading. False, with nothing written, and the
-  // reason in `error` when the transaction failed; `dropped` counts live rows given up.
-  bool append(const std::vector<std::vector<PlantRow>>& submissions, std::int64_t capacity,
-              std::int64_t& dropped, std::string& error);
+  // In one transaction: removes the rows up to the id `sentUpTo` (the server has them; -1:
+  // none), then appends the submissions, making room as MakeSpoolRoom says: the archive
+  // rows of a submission are one reading. False, with nothing written, and the reason in
+  // `error` when the transaction failed; `dropped` counts live rows given up.
+  bool write(const std::vector<std::vector<PlantRow>>& submissions, std::int64_t sentUpTo,
+             std::int64_t capacity, std::int64_t& dropped, std::string& error);
 
-  // The oldest rows: `limit` of them, or more so as not to split a reading. `lastId` is
-  // the id of the last one. None: the spool is counted again.
-  std::vector<PlantRow> oldest(int limit, std::int64_t& lastId);
-
-  // Removes the rows up to `lastId`; false with `error` when it could not.
-  bool remove(std::int64_t lastId, std::string& error);
+  // The oldest rows after the id `after`: `limit` of them, or more so as not to split a
+  // reading. `lastId` is the id of the last one. None: the spool is counted again.
+  std::vector<PlantRow> oldest(int limit, std::int64_t after, std::int64_t& lastId);
 
   std::int64_t waiting() const { return live_ + archive_; }
+  // The id of the newest row; older rows have smaller ones.
+  std::int64_t newestId() const { return newest_; }
 
  private:
   enum class Opening { Opened, Taken, Unusable };
@@ -50,11 +51,17 @@ class PlantSpool {
   bool upgrade(std::string& error);
   void takeOver(const std::string& path, const std::string& station);
   void count();
+  bool prepareStatements(std::string& error);
 
   Log log_;
   QSqlDatabase db_;
+  // Prepared once the spool is open: kept, as each round uses them.
+  enum Statement { Begin, Commit, Rollback, Insert, MarkReading, DropLive, CountUpTo, RemoveUpTo,
+                   Oldest, RestOfReading, kStatements };
+  std::vector<QSqlQuery> statements_;
   std::int64_t live_ = 0;
   std::int64_t archive_ = 0;
+  std::int64_t newest_ = 0;
 };
 
 }  // namespace km8

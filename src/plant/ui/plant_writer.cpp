@@ -1,5 +1,6 @@
 #include "plant/ui/plant_writer.h"
 
+#include <algorithm>
 #include <atomic>
 #include <condition_variable>
 #include <cstdio>
@@ -48,12 +49,20 @@ struct PlantWriter::State {
   std::condition_variable ended;  // spoolEnded or senderEnded
   // Guarded by mutex:
   std::vector<std::vector<PlantRow>> queue;  // handed over, not yet taken by the spool
+  std::int64_t queuedRows = 0;
   bool stopping = false;
   PlantFeedStatus status;
   PlantOutageLog outages;
-  std::vector<PlantRow> batch;  // the spool's oldest rows, offered to the sending thread
+  // The spool's next rows, offered to the sending thread while it sends those before.
+  std::vector<PlantRow> batch;
   std::int64_t batchLastId = -1;
   std::int64_t sentUpTo = -1;  // rows the server has committed, for the spool to delete
+  std::int64_t sentRows = 0;   // how many, since the spool last looked
+  // What the spooling thread waits for: the others wake it only when it must act before
+  // its next round (a second at most away), as a wake-up costs much of a live row's CPU.
+  bool spoolIdle = false;      // nothing to do until rows come or the server confirms some
+  std::int64_t spoolHeld = 0;  // rows it took and has not written yet
+  bool spoolHasMore = false;   // rows in the spool not offered yet
   std::int64_t socket = -1;    // of the sending thread's open connection
   std::unique_ptr<PlantServerCancel> cancel;  // of that connection
   bool spoolEnded = false;
@@ -115,11 +124,16 @@ bool PlantWriter::stop() {
 void PlantWriter::submit(std::vector<PlantRow> rows) {
   if (rows.empty()) return;
   State& s = *state_;
+  bool wake = false;
   {
     std::lock_guard lock(s.mutex);
+    s.queuedRows += static_cast<std::int64_t>(rows.size());
+    if (s.status.spoolError.empty()) s.status.rowsWaiting += static_cast<std::int64_t>(rows.size());
     s.queue.push_back(std::move(rows));
+    // Otherwise the spooling thread writes them at its next round, within a second.
+    wake = s.spoolIdle || s.spoolHeld + s.queuedRows >= s.setup.batchRows;
   }
-  s.spoolWake.notify_one();
+  if (wake) s.spoolWake.notify_one();
 }
 
 PlantFeedStatus PlantWriter::status() const {
@@ -127,81 +141,104 @@ PlantFeedStatus PlantWriter::status() const {
   return state_->status;
 }
 
-// Each round commits what was handed over and deletes what the server has committed,
-// then offers the oldest rows to the sending thread. A spool that cannot be written
-// keeps its rows in memory and is tried again a second later.
+// Each round commits, in one transaction, what was handed over and the deletion of what
+// the server has committed, at most once a second unless a batch's worth is waiting; and
+// offers the next rows to the sending thread whenever it has taken the last ones. A spool
+// that cannot be written or read is tried again a second later, its rows held in memory.
 void PlantWriter::spool() {
   State& s = *state_;
   PlantSpool spool(s.setup.log);
   spool.open(s.setup.spoolPath, s.setup.formerSpoolPath, s.setup.station);
   std::vector<std::vector<PlantRow>> pending;
   std::int64_t pendingRows = 0;
-  std::int64_t toRemove = -1;  // rows up to this id, committed on the server
-  bool offered = false;
-  bool failing = false;  // the spool: tried again at retryAt
-  Steady::time_point retryAt;
+  std::int64_t sentUpTo = -1;    // to delete: rows up to this id, committed on the server
+  std::int64_t sentRows = 0;     // how many of them
+  std::int64_t offeredUpTo = 0;  // the newest row offered to the sending thread
+  std::int64_t deletedUpTo = 0;  // the newest row confirmed and deleted
+  bool failing = false;
+  Steady::time_point nextWrite;  // a second after the last attempt
   while (true) {
     bool stopping = false;
+    bool batchTaken = false;
     {
       std::unique_lock lock(s.mutex);
-      auto ready = [&] {
-        return s.stopping || !s.queue.empty() || s.sentUpTo >= 0 ||
-               (!offered && !failing && spool.waiting() > 0);
+      auto something = [&] {
+        return pendingRows > 0 || !s.queue.empty() || sentUpTo >= 0 || s.sentUpTo >= 0;
       };
-      if (failing) {
-        s.spoolWake.wait_until(lock, retryAt, ready);
-      } else {
-        s.spoolWake.wait(lock, ready);
+      auto writeDue = [&] {
+        return something() && (s.stopping || pendingRows + s.queuedRows >= s.setup.batchRows ||
+                               Steady::now() >= nextWrite);
+      };
+      auto offerDue = [&] {
+        return s.batch.empty() && spool.newestId() > offeredUpTo &&
+               (!failing || Steady::now() >= nextWrite);
+      };
+      // Rows offered and not yet confirmed are deleted at the next round: it is awaited
+      // unless it is due already, and then the confirmation is.
+      const bool offered = offeredUpTo > deletedUpTo;
+      s.spoolHeld = pendingRows;
+      s.spoolHasMore = spool.newestId() > offeredUpTo;
+      while (!s.stopping && !writeDue() && !offerDue()) {
+        if (something() || failing || (offered && Steady::now() < nextWrite)) {
+          s.spoolWake.wait_until(lock, nextWrite);
+        } else {
+          s.spoolIdle = true;
+          s.spoolWake.wait(lock);
+          s.spoolIdle = false;
+        }
       }
-      for (auto& rows : s.queue) {
-        pendingRows += static_cast<std::int64_t>(rows.size());
-        pending.push_back(std::move(rows));
-      }
+      for (auto& rows : s.queue) pending.push_back(std::move(rows));
+      pendingRows += std::exchange(s.queuedRows, 0);
       s.queue.clear();
-      if (s.sentUpTo >= 0) toRemove = std::exchange(s.sentUpTo, -1);
+      if (s.sentUpTo >= 0) {
+        sentUpTo = std::exchange(s.sentUpTo, -1);
+        sentRows += std::exchange(s.sentRows, 0);
+      }
       stopping = s.stopping;
+      batchTaken = s.batch.empty();
     }
     std::int64_t dropped = 0;
     std::string error;
-    if (!failing || Steady::now() >= retryAt || stopping) {
-      bool written = true;
-      if (toRemove >= 0) {
-        written = spool.remove(toRemove, error);
-        if (written) {
-          toRemove = -1;
-          offered = false;
-        }
+    const bool due = stopping || pendingRows >= s.setup.batchRows || Steady::now() >= nextWrite;
+    if ((pendingRows > 0 || sentUpTo >= 0) && due) {
+      failing = !spool.write(pending, sentUpTo, s.setup.spoolCapacity, dropped, error);
+      nextWrite = Steady::now() + kSpoolRetry;
+      if (!failing) {
+        deletedUpTo = std::max(deletedUpTo, sentUpTo);
+        pending.clear();
+        pendingRows = 0;
+        sentUpTo = -1;
+        sentRows = 0;
       }
-      if (written && !pending.empty()) {
-        written = spool.append(pending, s.setup.spoolCapacity, dropped, error);
-        if (written) {
-          pending.clear();
-          pendingRows = 0;
-        }
+    }
+    if (!stopping && batchTaken && spool.newestId() > offeredUpTo &&
+        (!failing || Steady::now() >= nextWrite)) {
+      std::int64_t lastId = -1;
+      std::vector<PlantRow> batch = spool.oldest(s.setup.batchRows, offeredUpTo, lastId);
+      if (!batch.empty()) {
+        failing = false;
+        offeredUpTo = lastId;
+        std::lock_guard lock(s.mutex);
+        s.batch = std::move(batch);
+        s.batchLastId = lastId;
+        s.sendWake.notify_one();
+      } else if (spool.waiting() > sentRows) {
+        failing = true;
+        error = "its rows cannot be read";
+        nextWrite = Steady::now() + kSpoolRetry;
+      } else {
+        offeredUpTo = spool.newestId();  // none left after it: dropped from a full spool
       }
-      if (written && !offered && !stopping && spool.waiting() > 0) {
-        std::int64_t lastId = -1;
-        std::vector<PlantRow> batch = spool.oldest(s.setup.batchRows, lastId);
-        if (batch.empty() && spool.waiting() > 0) {
-          written = false;
-          error = "its rows cannot be read";
-        } else if (!batch.empty()) {
-          std::lock_guard lock(s.mutex);
-          s.batch = std::move(batch);
-          s.batchLastId = lastId;
-          offered = true;
-          s.sendWake.notify_one();
-        }
-      }
-      failing = !written;
-      retryAt = Steady::now() + kSpoolRetry;
     }
     // Held in memory, the rows may not outgrow the spool either.
     dropped += trimmed(pending, pendingRows, s.setup.spoolCapacity);
     std::optional<std::string> droppedLine, spoolLine;
     {
       std::lock_guard lock(s.mutex);
-      s.status.rowsWaiting = spool.waiting();
+      // Rows gathered for the next commit wait too; those a failing spool holds are
+      // counted apart.
+      s.status.rowsWaiting = std::max<std::int64_t>(0, spool.waiting() - sentRows - s.sentRows) +
+                             (failing ? 0 : pendingRows + s.queuedRows);
       droppedLine = s.outages.dropped(s.status, dropped);
       spoolLine = failing ? s.outages.spoolFailed(
                                 s.status, error.empty() ? s.status.spoolError : error, pendingRows)
@@ -222,6 +259,7 @@ void PlantWriter::spool() {
 void PlantWriter::send(std::shared_ptr<State> state) {
   State& s = *state;
   {
+    using Outcome = PlantServer::Outcome;
     PlantServer server(BoundedConnection(s.setup.connection));
     std::vector<PlantRow> batch;
     std::int64_t lastId = -1;
@@ -241,6 +279,7 @@ void PlantWriter::send(std::shared_ptr<State> state) {
         if (batch.empty() && !s.batch.empty()) {
           batch = std::exchange(s.batch, {});
           lastId = s.batchLastId;
+          if (s.spoolHasMore) s.spoolWake.notify_one();  // for the spool to offer the next
         }
       }
       if (retrying && Steady::now() < retryAt) continue;
@@ -248,7 +287,7 @@ void PlantWriter::send(std::shared_ptr<State> state) {
 
       std::string error;
       PlantServer::Series refused;
-      auto outcome = PlantServer::Outcome::Sent;
+      auto outcome = Outcome::Done;
       if (!server.isOpen()) {
         if (server.connect(error)) {
           std::lock_guard lock(s.mutex);
@@ -256,39 +295,44 @@ void PlantWriter::send(std::shared_ptr<State> state) {
           s.cancel = server.canceller();
           if (s.stopping) continue;  // ends at the top
         } else {
-          outcome = PlantServer::Outcome::Failed;
+          outcome = Outcome::Failed;
         }
       }
-      if (outcome == PlantServer::Outcome::Sent && !batch.empty()) {
-        outcome = server.send(batch, error, refused);
-      }
+      if (outcome == Outcome::Done) outcome = server.check(error);
+      if (outcome == Outcome::Done && !batch.empty()) outcome = server.send(batch, error, refused);
       std::optional<std::string> line;
       bool stopping = false;
       {
         std::lock_guard lock(s.mutex);
         stopping = s.stopping;
         switch (outcome) {
-          case PlantServer::Outcome::Sent:
+          case Outcome::Done:
             if (!batch.empty()) {
+              const auto rows = static_cast<std::int64_t>(batch.size());
               s.sentUpTo = lastId;
-              s.status.rowsSent += static_cast<std::int64_t>(batch.size());
-              s.spoolWake.notify_one();
+              s.sentRows += rows;
+              s.status.rowsSent += rows;
+              s.status.rowsWaiting = std::max<std::int64_t>(0, s.status.rowsWaiting - rows);
+              if (s.spoolIdle) s.spoolWake.notify_one();
             }
             line = s.outages.succeeded(s.status);
             batch.clear();
             break;
-          case PlantServer::Outcome::Failed:
+          case Outcome::Failed:
             s.socket = -1;  // before the connection closes, so that stop() never shuts another
             s.cancel.reset();
             line = s.outages.failed(s.status, error);
             break;
-          case PlantServer::Outcome::Refused:
+          case Outcome::Refused:
             line = s.outages.refused(s.status, refused.station, refused.instrument);
+            break;
+          case Outcome::NewerSchema:
+            line = s.outages.newerSchema(s.status, server.schemaVersion());
             break;
         }
       }
-      if (outcome == PlantServer::Outcome::Failed) server.close();
-      retrying = outcome != PlantServer::Outcome::Sent;
+      if (outcome == Outcome::Failed) server.close();
+      retrying = outcome != Outcome::Done;
       retryAt = Steady::now() + s.setup.retryAfter;
       if (!stopping) s.log(line);  // after stop() nobody may be listening
     }

@@ -12,7 +12,7 @@
 #include <string>
 #include <vector>
 
-#include "plant/plant_connection.h"
+#include "plant/ui/plant_connection.h"
 #include "plant/plant_rows.h"
 #include "plant/plant_status.h"
 

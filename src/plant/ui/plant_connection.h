@@ -1,6 +1,6 @@
-// The PlantDatabase setting: a libpq connection string ("host=... dbname=...") or a
-// postgresql:// URI, taken apart into its keywords so that the driver gets each one, and
-// refused when it carries a password (passwords come from ~/.pgpass and the like).
+// The PlantDatabase setting: whatever libpq takes as a connection string (keywords, URIs,
+// several hosts, service=), taken apart by libpq's own parser, and refused when it
+// carries a password (passwords come from ~/.pgpass and the like). Plain C++ and libpq.
 #pragma once
 
 #include <optional>
@@ -13,12 +13,13 @@ namespace km8 {
 
 using ConnectionParameters = std::vector<std::pair<std::string, std::string>>;
 
-// The keywords and values in their order; nullopt and a one-line `error` for a string
-// that is not well formed (an unterminated quote, a word without '=', a bad URI).
+// The keywords the string sets and their values, in libpq's order; nullopt and libpq's
+// reason in `error` (without the parts of the string it quotes, which may hold a
+// password) for a string libpq does not take.
 std::optional<ConnectionParameters> ParseConnectionString(std::string_view text,
                                                           std::string& error);
 
-// The value of `key` (the last one given), if any.
+// The value of `key`, if any.
 std::optional<std::string> ParameterValue(const ConnectionParameters& params, std::string_view key);
 
 // The parameters with the bounds the writer relies on, each added where the string does
