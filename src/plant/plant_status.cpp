@@ -31,8 +31,7 @@ std::optional<std::string> PlantOutageLog::refused(PlantFeedStatus& status,
 }
 
 std::optional<std::string> PlantOutageLog::newerSchema(PlantFeedStatus& status, int version) {
-  const bool same =
-      status.state == PlantFeedState::NewerSchema && status.schemaVersion == version;
+  const bool same = status.state == PlantFeedState::NewerSchema && status.schemaVersion == version;
   status.state = PlantFeedState::NewerSchema;
   status.reason.clear();
   status.schemaVersion = version;

@@ -27,7 +27,7 @@ struct PlantFeedStatus {
   std::string reason;              // of the outage under way
   std::string refusedStation;      // of the refusal under way
   int refusedInstrument = 0;
-  int schemaVersion = 0;  // of the newer tables found
+  int schemaVersion = 0;   // of the newer tables found
   std::string spoolError;  // why the spool cannot be written; empty while it can
 };
 

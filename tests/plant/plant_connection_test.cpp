@@ -1,12 +1,12 @@
 // The PlantDatabase setting as libpq takes it apart, without a server: what libpq accepts
 // is accepted, a password in any of its forms is refused, and no reason repeats the
 // string; then the bounds the writer adds.
+#include "plant/ui/plant_connection.h"
+
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <map>
-
-#include "plant/ui/plant_connection.h"
 
 namespace km8 {
 namespace {

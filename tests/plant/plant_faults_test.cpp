@@ -5,8 +5,8 @@
 #include <set>
 
 #include "app/settings_location.h"
-#include "plant/ui/plant_connection.h"
 #include "plant/plant_fixture.h"
+#include "plant/ui/plant_connection.h"
 
 namespace km8::test {
 namespace {

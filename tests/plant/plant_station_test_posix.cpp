@@ -17,8 +17,8 @@
 #include "archives/archive_reading.h"
 #include "e2e/station_core_sim_fixture.h"
 #include "monitor/strip_chart_logic.h"
-#include "plant/ui/plant_connection.h"
 #include "plant/plant_fixture.h"
+#include "plant/ui/plant_connection.h"
 #include "support/archive_fakes.h"
 #include "support/recording_strip_chart.h"
 

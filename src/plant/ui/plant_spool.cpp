@@ -259,9 +259,8 @@ void PlantSpool::count() {
   }
 }
 
-bool PlantSpool::write(const std::vector<std::vector<PlantRow>>& submissions,
-                       std::int64_t sentUpTo, std::int64_t capacity, std::int64_t& dropped,
-                       std::string& error) {
+bool PlantSpool::write(const std::vector<std::vector<PlantRow>>& submissions, std::int64_t sentUpTo,
+                       std::int64_t capacity, std::int64_t& dropped, std::string& error) {
   if (statements_.empty()) {
     error = "its statements cannot be prepared";
     return false;

@@ -56,8 +56,19 @@ class PlantSpool {
   Log log_;
   QSqlDatabase db_;
   // Prepared once the spool is open: kept, as each round uses them.
-  enum Statement { Begin, Commit, Rollback, Insert, MarkReading, DropLive, CountUpTo, RemoveUpTo,
-                   Oldest, RestOfReading, kStatements };
+  enum Statement {
+    Begin,
+    Commit,
+    Rollback,
+    Insert,
+    MarkReading,
+    DropLive,
+    CountUpTo,
+    RemoveUpTo,
+    Oldest,
+    RestOfReading,
+    kStatements
+  };
   std::vector<QSqlQuery> statements_;
   std::int64_t live_ = 0;
   std::int64_t archive_ = 0;

@@ -12,9 +12,9 @@
 #include <string>
 #include <vector>
 
-#include "plant/ui/plant_connection.h"
 #include "plant/plant_rows.h"
 #include "plant/plant_status.h"
+#include "plant/ui/plant_connection.h"
 
 namespace km8 {
 
