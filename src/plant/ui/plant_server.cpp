@@ -166,9 +166,11 @@ bool PlantServer::checkTables(std::string& error) {
   auto version = readVersion();
   if (!version) return false;
   if (*version < kPlantSchemaVersion) {
-    // Read again under the lock: another station may have upgraded meanwhile.
-    if (!exec(conn_, "BEGIN", error) || !exec(conn_, kPlantSchemaLock, error) ||
-        !(version = readVersion())) {
+    // Read again under the lock: another station may have upgraded meanwhile. An upgrade
+    // reads and indexes a table of years once, which may take longer than the statement
+    // time-out allows; stopping the station still cancels it.
+    if (!exec(conn_, "BEGIN", error) || !exec(conn_, "SET LOCAL statement_timeout = 0", error) ||
+        !exec(conn_, kPlantSchemaLock, error) || !(version = readVersion())) {
       return false;
     }
     const int from = *version;
