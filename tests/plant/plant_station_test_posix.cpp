@@ -4,7 +4,6 @@
 #include <arpa/inet.h>
 #include <netinet/in.h>
 #include <poll.h>
-#include <sys/resource.h>
 #include <sys/socket.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -20,6 +19,7 @@
 #include "plant/plant_fixture.h"
 #include "plant/ui/plant_connection.h"
 #include "support/archive_fakes.h"
+#include "support/file_faults.h"
 #include "support/recording_strip_chart.h"
 
 namespace km8::test {
@@ -304,23 +304,6 @@ TEST_F(PlantDatabaseTest, AStationKilledWhileTheServerStallsLosesNoRowItWasHande
   EXPECT_EQ(missing, 0u);
   EXPECT_EQ(stored.size(), distinct.size());
 }
-
-// Files of this process may not grow past `bytes` while it lives: a full file system
-// for the spool and nothing else (the server is another process).
-class FileSizeLimit {
- public:
-  explicit FileSizeLimit(rlim_t bytes) {
-    std::signal(SIGXFSZ, SIG_IGN);
-    getrlimit(RLIMIT_FSIZE, &saved_);
-    rlimit limit = saved_;
-    limit.rlim_cur = bytes;
-    setrlimit(RLIMIT_FSIZE, &limit);
-  }
-  ~FileSizeLimit() { setrlimit(RLIMIT_FSIZE, &saved_); }
-
- private:
-  rlimit saved_{};
-};
 
 TEST_F(PlantDatabaseTest, AFullFileSystemIsReportedAndRecoveredFromWithoutSpinning) {
   auto w = writer();

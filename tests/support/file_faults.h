@@ -1,5 +1,5 @@
-// File-system faults for the export tests (POSIX): a file that cannot be written even by
-// root, and a cap on file sizes that makes writes fail as on a full disk.
+// File-system faults for the tests of what the station writes (POSIX): a file that cannot
+// be written even by root, and a cap on file sizes that makes writes fail as on a full disk.
 #pragma once
 
 #include <signal.h>

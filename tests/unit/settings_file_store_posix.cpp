@@ -1,12 +1,10 @@
 #include <grp.h>
 #include <gtest/gtest.h>
-#include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/sysmacros.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include <csignal>
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
@@ -19,6 +17,7 @@
 #include "config/program_folder.h"
 #include "config/settings.h"
 #include "config/settings_store_posix.h"
+#include "support/file_faults.h"
 #include "support/settings_fakes.h"
 
 namespace km8 {
@@ -26,6 +25,7 @@ namespace {
 
 namespace fs = std::filesystem;
 using test::ChangedSettings;
+using test::FileSizeLimit;
 using test::RecordingMessageHost;
 
 class SettingsFile : public ::testing::Test {
@@ -259,16 +259,10 @@ TEST_F(SettingsFile, WriteCutShortKeepsTheOldFile) {
   RecordingMessageHost messages;
   ASSERT_NE(SaveSettings(ChangedSettings(), store, messages), 0);
 
-  // Files may grow to 64 bytes only: the temporary file's write fails half-way.
-  rlimit old{};
-  ASSERT_EQ(::getrlimit(RLIMIT_FSIZE, &old), 0);
-  const auto oldHandler = std::signal(SIGXFSZ, SIG_IGN);
-  rlimit small = old;
-  small.rlim_cur = 64;
-  ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &small), 0);
-  expectFailedSaveKeepsOldFile(path);
-  ::setrlimit(RLIMIT_FSIZE, &old);
-  std::signal(SIGXFSZ, oldHandler);
+  {
+    const FileSizeLimit small(64);  // the temporary file's write fails half-way
+    expectFailedSaveKeepsOldFile(path);
+  }
 
   AppSettings loaded;
   LoadSettings(loaded, store);
